@@ -1,0 +1,117 @@
+#include "platform/posix/file_io.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <memory>
+
+#include "platform/posix/unique_fd.h"
+
+namespace vk605 {
+
+namespace {
+
+std::string DirectoryOf(const std::string& path) {
+  std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+std::string BaseNameOf(const std::string& path) {
+  std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool WriteAll(int fd, std::string_view data) {
+  while (!data.empty()) {
+    ssize_t written = ::write(fd, data.data(), data.size());
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return true;
+}
+
+// A new file beside path under a name no other writer uses (process id and a counter, created
+// exclusively). Created with 0666 so the umask applies as for any new file.
+UniqueFd CreateTemporaryBeside(const std::string& path, std::string& temp_path) {
+  static std::atomic<unsigned> counter{0};
+  std::string prefix = DirectoryOf(path) + "/." + BaseNameOf(path) + ".";
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    temp_path = prefix + std::to_string(::getpid()) + "." + std::to_string(counter.fetch_add(1)) + ".tmp";
+    int fd = ::open(temp_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) return UniqueFd(fd);
+    if (errno != EEXIST) break;
+  }
+  temp_path.clear();
+  return UniqueFd();
+}
+
+void SyncDirectoryOf(const std::string& path) {
+  UniqueFd directory(::open(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  // Only makes the rename durable sooner; the replacement itself is already complete.
+  if (directory.IsValid()) (void)::fsync(directory.Get());
+}
+
+bool WriteTemporary(int fd, const std::string& target, std::string_view content) {
+  struct stat target_status {};
+  if (::stat(target.c_str(), &target_status) == 0 && ::fchmod(fd, target_status.st_mode & 07777) != 0) {
+    return false;
+  }
+  return WriteAll(fd, content) && ::fsync(fd) == 0;
+}
+
+// A settings file that is a symbolic link is replaced where the link points, so the link stays.
+std::string LinkTarget(const std::string& path) {
+  struct stat status {};
+  if (::lstat(path.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) return path;
+  std::unique_ptr<char, decltype(&::free)> resolved(::realpath(path.c_str(), nullptr), &::free);
+  return resolved ? std::string(resolved.get()) : path;
+}
+
+}  // namespace
+
+ReadOutcome ReadWholeFile(const std::string& path, std::string& content) {
+  content.clear();
+  // Non-blocking, so a FIFO in place of the file cannot stall the caller; it is then refused as no
+  // regular file.
+  UniqueFd file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  if (!file.IsValid()) return errno == ENOENT ? ReadOutcome::kMissing : ReadOutcome::kFailed;
+  struct stat status {};
+  if (::fstat(file.Get(), &status) != 0 || !S_ISREG(status.st_mode)) return ReadOutcome::kFailed;
+  char chunk[65536];
+  for (;;) {
+    ssize_t got = ::read(file.Get(), chunk, sizeof chunk);
+    if (got == 0) return ReadOutcome::kRead;
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      content.clear();
+      return ReadOutcome::kFailed;
+    }
+    content.append(chunk, static_cast<std::size_t>(got));
+  }
+}
+
+bool ReplaceFileAtomically(const std::string& link_or_path, std::string_view content) {
+  std::string path = LinkTarget(link_or_path);
+  std::string temp_path;
+  UniqueFd temp = CreateTemporaryBeside(path, temp_path);
+  if (!temp.IsValid()) return false;
+  bool written = WriteTemporary(temp.Get(), path, content);
+  written = temp.Close() && written;
+  if (!written || ::rename(temp_path.c_str(), path.c_str()) != 0) {
+    ::unlink(temp_path.c_str());
+    return false;
+  }
+  SyncDirectoryOf(path);
+  return true;
+}
+
+}  // namespace vk605

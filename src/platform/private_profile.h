@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace vk605 {
+
+// The private-profile (INI file) operations settings go through. Sections and keys compare
+// case-insensitively; lines the driver does not own are kept; every write replaces the file atomically.
+class PrivateProfile {
+ public:
+  virtual ~PrivateProfile() = default;
+  // The integer after the key (decimal, optional sign; a non-numeric text reads as 0), or fallback when the
+  // key is absent or its value empty.
+  virtual int GetInt(std::string_view section, std::string_view key, int fallback,
+                     const std::string& file) = 0;
+  // The key's text with surrounding blanks removed, at most 4095 characters, or fallback when absent.
+  virtual std::string GetString(std::string_view section, std::string_view key, std::string_view fallback,
+                                const std::string& file) = 0;
+  // Sets the key, creating file, section and key as needed. False when the file cannot be written.
+  virtual bool WriteString(std::string_view section, std::string_view key, std::string_view text,
+                           const std::string& file) = 0;
+  // True when the file exists and can be opened for reading.
+  virtual bool CanOpenForReading(const std::string& file) = 0;
+  // Creates the file empty; true on success.
+  virtual bool CreateEmpty(const std::string& file) = 0;
+};
+
+PrivateProfile& SystemPrivateProfile();
+
+}  // namespace vk605
