@@ -1,0 +1,53 @@
+#pragma once
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "ui/user_interface.h"
+
+namespace vk605::testing {
+
+// Records every message box and dialog call and answers message boxes from a script (IDOK, IDCANCEL,
+// IDYES, IDNO); with the script empty it answers default_answer.
+class FakeUserInterface : public UserInterface {
+ public:
+  struct Box {
+    std::string text;
+    std::string caption;
+    unsigned type;
+  };
+
+  int MessageBox(const std::string& text, const std::string& caption, unsigned type) override {
+    boxes.push_back({text, caption, type});
+    if (answers.empty()) return default_answer;
+    int answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
+  DialogHandle OpenDialog(const std::string& caption, const std::string& text,
+                          const std::string& button) override {
+    events.push_back("open:" + caption + "|" + text + "|" + button);
+    ++open_dialogs;
+    return &open_dialogs;
+  }
+  void SetDialogText(DialogHandle, const std::string& text) override { events.push_back("text:" + text); }
+  bool PollDialog(DialogHandle) override {
+    ++polls;
+    return press_after_polls > 0 && polls >= press_after_polls;
+  }
+  void CloseDialog(DialogHandle) override {
+    events.push_back("close");
+    --open_dialogs;
+  }
+
+  std::vector<Box> boxes;
+  std::deque<int> answers;
+  int default_answer = 1;
+  std::vector<std::string> events;
+  int open_dialogs = 0;
+  int polls = 0;
+  int press_after_polls = 0;
+};
+
+}  // namespace vk605::testing
