@@ -1,0 +1,155 @@
+#include "transport/serial_port.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+namespace vk605 {
+
+namespace {
+
+constexpr std::uint32_t kQueueSize = 8192;
+constexpr std::uint32_t kPurgeAll = kPurgeTxAbort | kPurgeRxAbort | kPurgeTxClear | kPurgeRxClear;
+// Flag word of the default line settings: the device's reserved high bits are kept; binary mode, null
+// stripping and abort-on-error are on, every flow control and error replacement off.
+constexpr std::uint32_t kDefaultFlagsKeep = 0xFFFFC801;
+constexpr std::uint32_t kDefaultFlagsSet = 0x4801;
+// While the output queue drains, the line state is queried again after this pause.
+constexpr std::uint32_t kDrainPollMs = 1;
+
+enum class ReadStep { kRead, kFull, kFailed };
+
+// Waits until the output queue is empty. The write time-out bounds the wait as it bounds the write
+// itself (limit_ms 0: no time-out, as for the write). False when the line state cannot be read or the
+// queue does not drain in time.
+bool WaitForDrain(SerialHandle& device, Clock& clock, std::uint64_t limit_ms) {
+  std::uint64_t start = clock.TickMs();
+  for (;;) {
+    std::size_t waiting = 0;
+    bool output_empty = false;
+    if (!device.ClearErrors(waiting, output_empty)) return false;
+    if (output_empty) return true;
+    if (limit_ms > 0 && clock.TickMs() - start > limit_ms) return false;
+    clock.WaitMs(kDrainPollMs);
+  }
+}
+
+// One pass of the read: the expected length if one is set, else what the input queue holds, appended
+// at total. Never more than the buffer holds with its terminating NUL; kFull when more was waiting.
+ReadStep ReadAvailable(SerialHandle& device, std::size_t expected_length, char* buffer, std::size_t& total) {
+  std::size_t request = expected_length;
+  if (request == 0) {
+    bool output_empty = false;
+    if (!device.ClearErrors(request, output_empty)) return ReadStep::kFailed;
+  }
+  std::size_t room = kReplyBufferSize - 1 - total;
+  bool overflow = request > room;
+  request = std::min(request, room);
+  if (request > 0) {
+    long count = device.Read(buffer + total, request);
+    if (count < 0) return ReadStep::kFailed;
+    if (count > 0) {
+      total += std::min(static_cast<std::size_t>(count), request);
+      buffer[total] = '\0';
+    }
+  }
+  return overflow ? ReadStep::kFull : ReadStep::kRead;
+}
+
+}  // namespace
+
+SerialPort::SerialPort(SerialDevices& devices, Clock& clock) : clock_(clock), devices_(devices) {}
+
+void SerialPort::SetLineSettings(const LineSettings& settings) {
+  line_settings_ = settings;
+  line_settings_set_ = true;
+}
+
+int SerialPort::SetPortTimeouts(std::uint32_t read_interval, std::uint32_t read_total_multiplier,
+                                std::uint32_t read_total_constant, std::uint32_t write_total_multiplier,
+                                std::uint32_t write_total_constant) {
+  timeouts_ = {read_interval, read_total_multiplier, read_total_constant, write_total_multiplier,
+               write_total_constant};
+  return 0;
+}
+
+int SerialPort::GetDefaultLineSettings(LineSettings& out) {
+  if (port_name_.empty()) return 1;
+  std::unique_ptr<SerialHandle> temporary;
+  SerialHandle* device = handle_.get();
+  if (device == nullptr) {
+    temporary = devices_.Open(port_name_);
+    if (temporary == nullptr) return 1;
+    device = temporary.get();
+  }
+  // What the device cannot report keeps the caller's values; every field that matters is set below.
+  static_cast<void>(device->GetLineSettings(out));
+  out.baud_rate = 9600;
+  out.byte_size = 8;
+  out.parity = 0;
+  out.stop_bits = 0;
+  out.xon_limit = 0;
+  out.xoff_limit = 8192;
+  out.flags = (out.flags & kDefaultFlagsKeep) | kDefaultFlagsSet;
+  return 0;
+}
+
+int SerialPort::OpenPort(const std::string& name, std::uint32_t /*baud*/) {
+  // The line settings carry the speed; an open port keeps the settings it was opened with.
+  if (handle_ != nullptr || name.empty()) return 0;
+  std::unique_ptr<SerialHandle> device = devices_.Open(name);
+  if (device == nullptr) return 111;
+  // None of these decides whether the port is usable: a device that refuses one still exchanges bytes.
+  static_cast<void>(device->SetEventMaskCharReceived(true));
+  static_cast<void>(device->SetQueueSizes(kQueueSize, kQueueSize));
+  static_cast<void>(device->SetTimeouts(timeouts_));
+  if (line_settings_set_) static_cast<void>(device->SetLineSettings(line_settings_));
+  static_cast<void>(device->Purge(kPurgeTxClear | kPurgeRxClear));
+  handle_ = std::move(device);
+  return 0;
+}
+
+int SerialPort::ClosePort() {
+  if (handle_ == nullptr) return 0;
+  static_cast<void>(handle_->SetEventMaskCharReceived(false));
+  static_cast<void>(handle_->ClearDtr());
+  static_cast<void>(handle_->Purge(kPurgeAll));
+  handle_.reset();
+  return 0;
+}
+
+int SerialPort::WritePort(const char* text) {
+  if (handle_ == nullptr) return 0;
+  std::size_t waiting = 0;
+  bool output_empty = false;
+  if (!handle_->ClearErrors(waiting, output_empty)) return 2;
+  // Whatever an earlier exchange left unread is thrown away before the command goes out.
+  static_cast<void>(handle_->Purge(kPurgeAll));
+  std::size_t length = text == nullptr ? 0 : std::strlen(text);
+  static_cast<void>(handle_->Write(text, length));
+  std::uint64_t limit =
+      std::uint64_t{timeouts_.write_total_multiplier} * length + timeouts_.write_total_constant;
+  return WaitForDrain(*handle_, clock_, limit) ? 0 : 2;
+}
+
+int SerialPort::ReadPort(char* buffer) {
+  if (handle_ == nullptr) return 31;
+  buffer[0] = '\0';
+  std::uint64_t start = clock_.TickMs();
+  std::size_t total = 0;
+  for (;;) {
+    ReadStep step = ReadAvailable(*handle_, GetExpectedLength(), buffer, total);
+    if (step == ReadStep::kFailed) return 2;
+    std::uint64_t elapsed = clock_.TickMs() - start;
+    bool timed_out = elapsed > GetTimeout();
+    if (IsComplete(buffer, total)) return timed_out ? 2 : 0;
+    if (timed_out || step == ReadStep::kFull) return 2;
+    // Waiting one millisecond past the time-out lets the next pass see it as passed.
+    std::uint64_t remaining = GetTimeout() - elapsed + 1;
+    if (!handle_->WaitForInput(static_cast<std::uint32_t>(std::min<std::uint64_t>(remaining, UINT32_MAX)))) {
+      return 2;
+    }
+  }
+}
+
+}  // namespace vk605
