@@ -1,0 +1,99 @@
+#pragma once
+
+#include <dlfcn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "vk605/vk605.h"
+
+namespace vk605::host {
+
+// A fresh directory per test, removed afterwards.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  const std::filesystem::path& Path() const { return path_; }
+  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+std::string ReadFile(const std::filesystem::path& path);
+void WriteFile(const std::filesystem::path& path, const std::string& content);
+// Key/value pairs of one INI section (keys upper-cased).
+std::map<std::string, std::string> IniSection(const std::filesystem::path& path, const std::string& section);
+
+// The driver library loaded like a host loads it: copied into its own directory and opened with dlopen.
+class Driver {
+ public:
+  explicit Driver(const std::filesystem::path& directory);
+  ~Driver();  // does not unload: Unload() runs the driver's exit sequence on purpose
+  template <typename Signature>
+  Signature* Fn(const char* name) const {
+    void* symbol = dlsym(handle_, name);
+    if (symbol == nullptr) {
+      std::fprintf(stderr, "missing export %s\n", name);
+      std::_Exit(90);
+    }
+    return reinterpret_cast<Signature*>(symbol);
+  }
+  void Unload();
+  const std::filesystem::path& Directory() const { return directory_; }
+
+ private:
+  std::filesystem::path directory_;
+  void* handle_ = nullptr;
+};
+
+// Message boxes and dialogs of the driver, answered from a script inside the child process.
+struct UiScript {
+  struct Box {
+    std::string text;
+    std::string caption;
+    unsigned type;
+  };
+  std::vector<Box> boxes;
+  std::deque<int> answers;
+  int default_answer = 7;  // IDNO
+  std::vector<std::string> dialog_events;
+  int press_after_polls = 0;
+  int polls = 0;
+};
+UiScript& Script();
+// Installs the scripted handler in the loaded driver.
+void InstallScriptedUi(const Driver& driver);
+
+// Runs body in a child process, like a host application of its own, with the environment pointing the
+// driver's registry and per-user files into dir. The child's failures are reported through its exit
+// status; body uses Check() to record them.
+int RunHost(const TempDir& dir, const std::function<void()>& body);
+void Check(bool condition, const std::string& what);
+// Ends the child without unloading the driver (skips the unload's fixed waits when a test does not need
+// them).
+[[noreturn]] void EndHostWithoutUnload();
+
+}  // namespace vk605::host
+
+#define HOST_CHECK(cond) \
+  ::vk605::host::Check((cond), std::string(#cond) + " at line " + std::to_string(__LINE__))
+#define HOST_CHECK_EQ(a, b)                                                                \
+  do {                                                                                     \
+    auto va_ = (a);                                                                        \
+    auto vb_ = (b);                                                                        \
+    std::ostringstream os_;                                                                \
+    os_ << #a << " == " << #b << " (" << va_ << " vs " << vb_ << ") at line " << __LINE__; \
+    ::vk605::host::Check(va_ == vb_, os_.str());                                           \
+  } while (0)

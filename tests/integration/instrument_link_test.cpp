@@ -1,0 +1,184 @@
+// The driver against vk605-sim on a real pty: connection, identification, status and emulation.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "host_harness.h"
+#include "sim_process.h"
+
+namespace vk605::host {
+namespace {
+
+using IntFn = int();
+using TextFn = int(char*);
+using ReadHeadFn = unsigned(unsigned, double*, int*, char*);
+
+const char* const kConnectCommands =
+    "\\r 0005CF\\r 000CCF\\r 0101SM\\r BR\\r 0004CF\\r 000BCF\\r 1241CF\\r 0108CF\\r 00SN\\r \\r SV\\r "
+    "01XD\\r AT\\r,";
+const char* const kResetCommands =
+    "\\r 0005CF\\r 000CCF\\r 0101SM\\r BR\\r 0004CF\\r 000BCF\\r 1241CF\\r 0108CF\\r 00SN\\r \\r SV\\r";
+
+void PointDriverAt(const TempDir& dir, const SimProcess& sim, const std::string& extra = "") {
+  WriteFile(dir / "VK605.INI", "[MAIN]\r\nPORT=" + sim.Device() + "\r\n" + extra);
+}
+
+TEST(InstrumentLink, InitializeConnectsResetsAndIdentifies) {
+  TempDir dir;
+  SimProcess sim(dir);
+  PointDriverAt(dir, sim);
+  int failures = RunHost(dir, [&] {
+    Driver driver(dir.Path());
+    InstallScriptedUi(driver);
+    HOST_CHECK_EQ(driver.Fn<IntFn>("IsValidInstrument")(), 0);
+    HOST_CHECK_EQ(driver.Fn<IntFn>("InitializeDriver")(), 0);
+    HOST_CHECK_EQ(Joined(sim.Commands()), kConnectCommands);
+    HOST_CHECK(Script().boxes.empty());
+    HOST_CHECK_EQ(
+        Joined(Script().dialog_events),
+        "open:VK605|Attempting To Connect To Instrument...| "
+        "text:Attempting to communicate with the spectrophotometer... text:Initializing driver... close");
+    char status[16] = {};
+    driver.Fn<TextFn>("GetInstrumentStatus")(status);
+    HOST_CHECK_EQ(std::string(status), "CREILL");
+    HOST_CHECK_EQ(driver.Fn<IntFn>("GetCommunications")(), 1);
+    HOST_CHECK_EQ(driver.Fn<IntFn>("IsValidInstrument")(), 1);
+    HOST_CHECK_EQ(driver.Fn<IntFn>("GetApertureSize")(), 0);
+    // The calibration record lives in a file named after the identification text.
+    HOST_CHECK(std::filesystem::exists(dir / "VK60512345.INI"));
+    HOST_CHECK_EQ(IniSection(dir / "VK60512345.INI", "CALIBRATION")["HOURS"], "4");
+
+    sim.ClearRecord();
+    char version[64] = {};
+    HOST_CHECK_EQ(driver.Fn<TextFn>("GetFirmwareVersion")(version), 0);
+    HOST_CHECK_EQ(std::string(version), "VK605 V1.07");
+    HOST_CHECK(sim.Commands().empty());  // served from the cache
+
+    char serial[64] = {};
+    HOST_CHECK_EQ(driver.Fn<TextFn>("GetSerialNumber")(serial), 0);
+    HOST_CHECK_EQ(std::string(serial), "VK60512345");
+    HOST_CHECK_EQ(Joined(sim.Commands()), kResetCommands);  // every call resets the instrument
+    EndHostWithoutUnload();
+  });
+  EXPECT_EQ(failures, 0);
+}
+
+TEST(InstrumentLink, StatusFollowsTheInstrumentsCalibrationState) {
+  TempDir dir;
+  SimProcess sim(dir, {"--uncalibrated", "--serial", "A1234"});
+  PointDriverAt(dir, sim);
+  int failures = RunHost(dir, [&] {
+    Driver driver(dir.Path());
+    InstallScriptedUi(driver);
+    auto read_head = driver.Fn<ReadHeadFn>("ReadHead");
+    char text[8192] = {};
+    HOST_CHECK_EQ(read_head(2, nullptr, nullptr, text), 0u);
+    HOST_CHECK_EQ(std::string(text), "XREILL");
+    sim.Set("calibrated");
+    sim.ClearRecord();
+    HOST_CHECK_EQ(read_head(2, nullptr, nullptr, text), 0u);
+    HOST_CHECK_EQ(std::string(text), "CREILL");
+    HOST_CHECK_EQ(Joined(sim.Commands()), "01XD\\r AT\\r,");
+    char serial[64] = {};
+    driver.Fn<TextFn>("GetSerialNumber")(serial);
+    HOST_CHECK_EQ(std::string(serial), "VK605A1234");
+    // Codes 49 and 50 both leave the specular mode excluded and refresh the measurement status.
+    HOST_CHECK_EQ(driver.Fn<int(int)>("SetSpecularComponent")(0), 0);
+    HOST_CHECK_EQ(driver.Fn<IntFn>("GetSpecularComponent")(), 1);
+    HOST_CHECK_EQ(driver.Fn<int(int)>("SetSpecularComponent")(5), 1023);
+    EndHostWithoutUnload();
+  });
+  EXPECT_EQ(failures, 0);
+}
+
+TEST(InstrumentLink, EmulationAnswersStatusWithoutTheInstrument) {
+  TempDir dir;
+  SimProcess sim(dir);
+  PointDriverAt(dir, sim, "EMULATION_MODE=1\r\n");
+  int failures = RunHost(dir, [&] {
+    Driver driver(dir.Path());
+    InstallScriptedUi(driver);
+    auto read_head = driver.Fn<ReadHeadFn>("ReadHead");
+    char text[8192] = {};
+    HOST_CHECK_EQ(read_head(2, nullptr, nullptr, text), 0u);
+    HOST_CHECK_EQ(std::string(text), "XREISS");
+    HOST_CHECK_EQ(driver.Fn<IntFn>("GetApertureSize")(), 2);
+    HOST_CHECK_EQ(driver.Fn<IntFn>("GetCommunications")(), 1);
+    HOST_CHECK_EQ(read_head(29, nullptr, nullptr, text), 0u);
+    HOST_CHECK(sim.Commands().empty());
+    HOST_CHECK(Script().boxes.empty());
+    HOST_CHECK(Script().dialog_events.empty());
+    EndHostWithoutUnload();
+  });
+  EXPECT_EQ(failures, 0);
+}
+
+TEST(InstrumentLink, FailedConnectOffersEmulationUntilAccepted) {
+  TempDir dir;
+  WriteFile(dir / "VK605.INI", "[MAIN]\r\nPORT=/nonexistent/ttyVK\r\n");
+  int failures = RunHost(dir, [&] {
+    Driver driver(dir.Path());
+    InstallScriptedUi(driver);
+    driver.Fn<IntFn>("DisableDriverUI")();
+    auto read_head = driver.Fn<ReadHeadFn>("ReadHead");
+    char text[8192] = {};
+    Script().answers = {7, 7, 6};
+    HOST_CHECK_EQ(read_head(2, nullptr, nullptr, text), 111u);
+    HOST_CHECK_EQ(std::string(text), "XREISS");  // both status queries failed on the missing port
+    HOST_CHECK_EQ(driver.Fn<IntFn>("GetEmulationMode")(), 0);
+    HOST_CHECK_EQ(read_head(2, nullptr, nullptr, text), 111u);
+    HOST_CHECK_EQ(read_head(2, nullptr, nullptr, text), 111u);
+    HOST_CHECK_EQ(std::string(text), "XREISS");
+    HOST_CHECK_EQ(driver.Fn<IntFn>("GetEmulationMode")(), 1);
+    HOST_CHECK_EQ(Script().boxes.size(), 3u);
+    HOST_CHECK(Script().dialog_events.empty());               // the driver UI was switched off
+    HOST_CHECK_EQ(read_head(2, nullptr, nullptr, text), 0u);  // no further connect attempts
+    HOST_CHECK_EQ(Script().boxes.size(), 3u);
+    EndHostWithoutUnload();
+  });
+  EXPECT_EQ(failures, 0);
+}
+
+TEST(InstrumentLink, CloseResetsAndTheNextCommandConnectsAgain) {
+  TempDir dir;
+  SimProcess sim(dir);
+  PointDriverAt(dir, sim);
+  int failures = RunHost(dir, [&] {
+    Driver driver(dir.Path());
+    InstallScriptedUi(driver);
+    auto read_head = driver.Fn<ReadHeadFn>("ReadHead");
+    char text[8192] = {};
+    HOST_CHECK_EQ(read_head(2, nullptr, nullptr, text), 0u);
+    sim.ClearRecord();
+    HOST_CHECK_EQ(read_head(19, nullptr, nullptr, text), 0u);
+    HOST_CHECK_EQ(std::string(text), "VK60512345");
+    HOST_CHECK_EQ(Joined(sim.Commands()), kResetCommands);
+    sim.ClearRecord();
+    HOST_CHECK_EQ(read_head(89, nullptr, nullptr, text), 0u);
+    HOST_CHECK_EQ(Joined(sim.Commands()), kConnectCommands);
+    EndHostWithoutUnload();
+  });
+  EXPECT_EQ(failures, 0);
+}
+
+TEST(InstrumentLink, SettersReopenThePortWhileConnected) {
+  TempDir dir;
+  SimProcess sim(dir);
+  PointDriverAt(dir, sim);
+  int failures = RunHost(dir, [&] {
+    Driver driver(dir.Path());
+    InstallScriptedUi(driver);
+    HOST_CHECK_EQ(driver.Fn<IntFn>("InitializeDriver")(), 0);
+    HOST_CHECK_EQ(driver.Fn<int(int)>("SetBaudRate")(19200), 0);
+    HOST_CHECK_EQ(IniSection(dir / "VK605.INI", "MAIN")["BAUDRATE"], "19200");
+    sim.ClearRecord();
+    char text[8192] = {};
+    HOST_CHECK_EQ(driver.Fn<ReadHeadFn>("ReadHead")(2, nullptr, nullptr, text), 0u);
+    HOST_CHECK_EQ(Joined(sim.Commands()), "01XD\\r AT\\r,");
+    EndHostWithoutUnload();
+  });
+  EXPECT_EQ(failures, 0);
+}
+
+}  // namespace
+}  // namespace vk605::host
