@@ -12,7 +12,9 @@
 #if defined(_WIN32)
 #define VK605_CALL __cdecl
 #if defined(VK605_BUILDING_LIBRARY)
-#define VK605_API __declspec(dllexport)
+/* The export table comes from resources/VK605.def, which also gives the two gloss functions their
+ * decorated export names. */
+#define VK605_API
 #else
 #define VK605_API __declspec(dllimport)
 #endif
