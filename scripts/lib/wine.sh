@@ -1,0 +1,35 @@
+# shellcheck shell=bash
+# Wine helpers for running the Windows build's programs. Sourced by scripts/test.
+#
+# vk605_wine_setup PREFIX_DIR: exports a private WINEPREFIX (64-bit only), silences Wine's debug output
+# and disables the Mono and Gecko installers, whose prompts would otherwise stop an unattended run.
+
+vk605_wine_setup() {
+  export WINEPREFIX=$1
+  export WINEARCH=win64
+  export WINEDEBUG=-all
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  unset DISPLAY
+}
+
+# vk605_wine_boot [SECONDS]: creates the prefix once (about 20 s), reuses it afterwards.
+vk605_wine_boot() {
+  local limit=${1:-300}
+  if [[ -f "$WINEPREFIX/system.reg" ]]; then
+    echo "wine: reusing prefix $WINEPREFIX"
+    return 0
+  fi
+  mkdir -p "$WINEPREFIX"
+  echo "wine: creating prefix $WINEPREFIX"
+  timeout "$limit" wine wineboot -i
+  # wineboot returns before the prefix is written out; the server writes it when it exits.
+  timeout "$limit" wineserver -w
+  [[ -f "$WINEPREFIX/system.reg" ]] || { echo "wine: prefix was not created" >&2; return 1; }
+}
+
+# vk605_wine_stop: ends the wine server of this prefix (started by our own wine calls).
+vk605_wine_stop() {
+  if [[ -n "${WINEPREFIX:-}" && -d "$WINEPREFIX" ]] && command -v wineserver >/dev/null 2>&1; then
+    wineserver -k >/dev/null 2>&1 || true
+  fi
+}
