@@ -7,7 +7,7 @@ namespace vk605::sim {
 namespace {
 
 bool IsServerOption(std::string_view name) {
-  return name == "record" || name == "link" || name == "control";
+  return name == "record" || name == "link" || name == "control" || name == "control-tcp";
 }
 
 bool IsServerSwitch(std::string_view name) {
@@ -53,6 +53,10 @@ std::optional<CommandLineOptions> CommandLine::Parse(const std::vector<std::stri
       return std::nullopt;
     }
   }
+  if (!options.control_path.empty() && !options.control_port_file.empty()) {
+    error = "--control and --control-tcp exclude each other";
+    return std::nullopt;
+  }
   return options;
 }
 
@@ -64,6 +68,8 @@ bool CommandLine::ApplyServerOption(CommandLineOptions& options, std::string_vie
     options.link_path = value;
   } else if (name == "control") {
     options.control_path = value;
+  } else if (name == "control-tcp") {
+    options.control_port_file = value;
   } else if (name == "verbose" && value.empty()) {
     options.verbose = true;
   } else if (name == "help" && value.empty()) {
@@ -83,6 +89,7 @@ std::string CommandLine::Help() {
          "  --link PATH                also reach the device through a symbolic link at PATH\n"
          "  --record FILE              keep the received commands in FILE, one escaped command per line\n"
          "  --control SOCKET           accept control requests on a Unix socket (see sim/README.md)\n"
+         "  --control-tcp FILE         accept control requests on a loopback TCP port written to FILE\n"
          "  --verbose                  trace the traffic on stderr\n"
          "  --help                     this text\n"
          "\n"

@@ -12,11 +12,12 @@ namespace vk605::sim {
 // What vk605-sim was asked to do.
 struct CommandLineOptions {
   SimSettings settings;
-  std::string record_path;   // --record FILE
-  std::string link_path;     // --link PATH
-  std::string control_path;  // --control SOCKET
-  bool verbose = false;      // --verbose
-  bool help = false;         // --help
+  std::string record_path;        // --record FILE
+  std::string link_path;          // --link PATH
+  std::string control_path;       // --control SOCKET
+  std::string control_port_file;  // --control-tcp FILE: loopback TCP control, its port written to FILE
+  bool verbose = false;           // --verbose
+  bool help = false;              // --help
 };
 
 class CommandLine {

@@ -1,6 +1,7 @@
 #include "control_server.h"
 
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -56,6 +57,27 @@ bool ControlServer::Listen(const std::string& path, std::string& error) {
     return false;
   }
   path_ = path;
+  return true;
+}
+
+bool ControlServer::ListenLoopback(int& port, std::string& error) {
+  listener_.Reset(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+  if (!listener_.IsValid()) {
+    error = Failure("socket");
+    return false;
+  }
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = 0;
+  socklen_t length = sizeof address;
+  if (::bind(listener_.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+      ::listen(listener_.Get(), static_cast<int>(kMaxClients)) != 0 ||
+      ::getsockname(listener_.Get(), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    error = Failure("bind/listen 127.0.0.1");
+    return false;
+  }
+  port = ntohs(address.sin_port);
   return true;
 }
 

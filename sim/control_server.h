@@ -12,8 +12,9 @@
 
 namespace vk605::sim {
 
-// Serves the control language (ControlInterpreter) on a Unix stream socket. Several clients may be
-// connected; each request line gets its response in order. Runs inside the simulator's poll loop.
+// Serves the control language (ControlInterpreter) on a Unix stream socket or on a loopback TCP port. Several
+// clients may be connected; each request line gets its response in order. Runs inside the simulator's poll
+// loop.
 class ControlServer {
  public:
   static constexpr std::size_t kMaxClients = 8;
@@ -28,6 +29,9 @@ class ControlServer {
 
   // Binds and listens at path (a stale socket there is replaced); false with an error text on failure.
   bool Listen(const std::string& path, std::string& error);
+  // Binds and listens on 127.0.0.1 at a port the system picks, returned in port. For clients that have no
+  // Unix sockets, such as Windows programs under Wine.
+  bool ListenLoopback(int& port, std::string& error);
 
   // Appends the descriptors to watch: the listener first, then one per client.
   void AddPollFds(std::vector<pollfd>& fds) const;

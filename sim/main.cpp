@@ -40,6 +40,18 @@ int Fail(const std::string& error) {
   return 1;
 }
 
+bool WritePortFile(const std::string& path, int port, std::string& error) {
+  const std::string temporary = path + ".tmp";
+  std::FILE* file = std::fopen(temporary.c_str(), "w");
+  bool written = file != nullptr && std::fprintf(file, "%d\n", port) > 0;
+  if (file != nullptr && std::fclose(file) != 0) written = false;
+  if (!written || std::rename(temporary.c_str(), path.c_str()) != 0) {
+    error = "cannot write the control port to " + path;
+    return false;
+  }
+  return true;
+}
+
 int Run(const CommandLineOptions& options) {
   std::string error;
   vk605::sim::InstrumentModel model(options.settings);
@@ -48,9 +60,13 @@ int Run(const CommandLineOptions& options) {
   if (!options.link_path.empty() && !terminal.Link(options.link_path, error)) return Fail(error);
   vk605::sim::ControlInterpreter interpreter(model, options.settings);
   std::unique_ptr<vk605::sim::ControlServer> control;
+  int control_port = 0;
   if (!options.control_path.empty()) {
     control = std::make_unique<vk605::sim::ControlServer>(interpreter);
     if (!control->Listen(options.control_path, error)) return Fail(error);
+  } else if (!options.control_port_file.empty()) {
+    control = std::make_unique<vk605::sim::ControlServer>(interpreter);
+    if (!control->ListenLoopback(control_port, error)) return Fail(error);
   }
   std::unique_ptr<vk605::sim::RecordFile> record;
   if (!options.record_path.empty()) {
@@ -61,6 +77,10 @@ int Run(const CommandLineOptions& options) {
   if (!server.IsReady(error)) return Fail(error);
   g_server = &server;
   InstallSignalHandlers();
+  // The port file appears complete (renamed into place) only once everything is ready, like the first line.
+  if (!options.control_port_file.empty() && !WritePortFile(options.control_port_file, control_port, error)) {
+    return Fail(error);
+  }
   // The first line tells the caller that the device, the link, the socket and the record are ready.
   std::printf("%s\n", terminal.SlavePath().c_str());
   std::fflush(stdout);

@@ -33,3 +33,12 @@ vk605_wine_stop() {
     wineserver -k >/dev/null 2>&1 || true
   fi
 }
+
+# vk605_wine_map_port COMn PATH: maps the COM port to a device path (HKLM\Software\Wine\Ports, read by
+# Wine's mount manager when Wine starts) and makes the dosdevices link at once, for a Wine already running.
+vk605_wine_map_port() {
+  local port=$1 path=$2 lower
+  lower=$(printf '%s' "$port" | tr '[:upper:]' '[:lower:]')
+  wine reg add 'HKLM\Software\Wine\Ports' /v "$port" /d "$path" /f >/dev/null
+  ln -sfn "$path" "$WINEPREFIX/dosdevices/$lower"
+}

@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <chrono>
 #include <cstring>
-#include <random>
+#include <thread>
 
 namespace vk605::host {
 namespace {
 
-std::atomic<int> g_failures{0};
 UiScript g_script;
 
 int ScriptMessageBox(void*, const char* text, const char* caption, unsigned type) {
@@ -31,7 +31,7 @@ void ScriptSetDialogText(void*, void*, const char* text) {
 
 int ScriptPollDialog(void*, void*) {
   ++g_script.polls;
-  usleep(1000);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1));
   return g_script.press_after_polls > 0 && g_script.polls >= g_script.press_after_polls;
 }
 
@@ -52,18 +52,6 @@ std::string Upper(std::string s) {
 }
 
 }  // namespace
-
-TempDir::TempDir() {
-  std::random_device rd;
-  path_ = std::filesystem::temp_directory_path() /
-          ("vk605-host-" + std::to_string(getpid()) + "-" + std::to_string(rd()));
-  std::filesystem::create_directories(path_);
-}
-
-TempDir::~TempDir() {
-  std::error_code ec;
-  std::filesystem::remove_all(path_, ec);
-}
 
 std::string ReadFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -98,23 +86,6 @@ std::map<std::string, std::string> IniSection(const std::filesystem::path& path,
   return values;
 }
 
-Driver::Driver(const std::filesystem::path& directory) : directory_(directory) {
-  std::filesystem::path copy = directory / "libvk605.so";
-  std::filesystem::copy_file(VK605_LIBRARY_PATH, copy, std::filesystem::copy_options::overwrite_existing);
-  handle_ = dlopen(copy.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (handle_ == nullptr) {
-    std::fprintf(stderr, "dlopen failed: %s\n", dlerror());
-    std::_Exit(91);
-  }
-}
-
-Driver::~Driver() = default;
-
-void Driver::Unload() {
-  if (handle_ != nullptr) dlclose(handle_);
-  handle_ = nullptr;
-}
-
 UiScript& Script() {
   return g_script;
 }
@@ -125,35 +96,19 @@ void InstallScriptedUi(const Driver& driver) {
   driver.Fn<int(const VK605UiHandler*)>("SetUserInterfaceHandler")(&handler);
 }
 
+namespace {
+std::atomic<int> g_host_failures{0};
+}  // namespace
+
+int HostFailures() {
+  return g_host_failures.load();
+}
+
 void Check(bool condition, const std::string& what) {
   if (!condition) {
-    ++g_failures;
+    ++g_host_failures;
     std::fprintf(stderr, "host check failed: %s\n", what.c_str());
   }
-}
-
-void EndHostWithoutUnload() {
-  std::fflush(stderr);
-  std::_Exit(std::min(g_failures.load(), 80));
-}
-
-int RunHost(const TempDir& dir, const std::function<void()>& body) {
-  std::fflush(stdout);
-  std::fflush(stderr);
-  pid_t pid = fork();
-  if (pid == 0) {
-    setenv("VK605_REGISTRY", (dir / "registry.ini").c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
-    setenv("XDG_RUNTIME_DIR", (dir / "run").c_str(), 1);
-    std::filesystem::create_directories(dir / "run");
-    body();
-    std::fflush(stderr);
-    std::_Exit(std::min(g_failures.load(), 80));
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  if (WIFSIGNALED(status)) return 100 + WTERMSIG(status);
-  return WEXITSTATUS(status);
 }
 
 }  // namespace vk605::host

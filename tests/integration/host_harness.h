@@ -1,9 +1,5 @@
 #pragma once
 
-#include <dlfcn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
@@ -36,14 +32,18 @@ void WriteFile(const std::filesystem::path& path, const std::string& content);
 // Key/value pairs of one INI section (keys upper-cased).
 std::map<std::string, std::string> IniSection(const std::filesystem::path& path, const std::string& section);
 
-// The driver library loaded like a host loads it: copied into its own directory and opened with dlopen.
+// A serial port name that names no device on this platform.
+std::string MissingPortName();
+
+// The driver library loaded like a host loads it: copied into its own directory and opened with dlopen
+// (LoadLibraryA on Windows).
 class Driver {
  public:
   explicit Driver(const std::filesystem::path& directory);
   ~Driver();  // does not unload: Unload() runs the driver's exit sequence on purpose
   template <typename Signature>
   Signature* Fn(const char* name) const {
-    void* symbol = dlsym(handle_, name);
+    void* symbol = Symbol(name);
     if (symbol == nullptr) {
       std::fprintf(stderr, "missing export %s\n", name);
       std::_Exit(90);
@@ -54,6 +54,8 @@ class Driver {
   const std::filesystem::path& Directory() const { return directory_; }
 
  private:
+  void* Symbol(const char* name) const;
+
   std::filesystem::path directory_;
   void* handle_ = nullptr;
 };
@@ -79,8 +81,15 @@ void InstallScriptedUi(const Driver& driver);
 // Runs body in a child process, like a host application of its own, with the environment pointing the
 // driver's registry and per-user files into dir. The child's failures are reported through its exit
 // status; body uses Check() to record them.
+// Registry values for the driver are prepared in dir/registry.ini, the POSIX driver's registry file; on
+// Windows the child writes them to the machine's registry first.
+// On Windows there is no fork: the child is this test program started again for the current test only;
+// it replays the test up to this call (TempDir and SimProcess then name the parent's directory and
+// simulator) and runs body there.
 int RunHost(const TempDir& dir, const std::function<void()>& body);
 void Check(bool condition, const std::string& what);
+// The number of failed checks in this process.
+int HostFailures();
 // Ends the child without unloading the driver (skips the unload's fixed waits when a test does not need
 // them).
 [[noreturn]] void EndHostWithoutUnload();

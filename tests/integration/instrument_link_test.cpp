@@ -115,7 +115,7 @@ TEST(InstrumentLink, EmulationAnswersStatusWithoutTheInstrument) {
 
 TEST(InstrumentLink, FailedConnectOffersEmulationUntilAccepted) {
   TempDir dir;
-  WriteFile(dir / "VK605.INI", "[MAIN]\r\nPORT=/nonexistent/ttyVK\r\n");
+  WriteFile(dir / "VK605.INI", "[MAIN]\r\nPORT=" + MissingPortName() + "\r\n");
   int failures = RunHost(dir, [&] {
     Driver driver(dir.Path());
     InstallScriptedUi(driver);

@@ -1,16 +1,17 @@
 #pragma once
 
-#include <sys/types.h>
-
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "control_client.h"
 #include "host_harness.h"
 
 namespace vk605::host {
 
 // vk605-sim running in its own process on a pty, with its control socket connected.
+// On Windows (under Wine) the tests share one simulator that the test script started: the constructor
+// connects to its loopback control port, resets it and applies the options as control requests, and
+// Device() is the COM port that Wine maps to its pty.
 class SimProcess {
  public:
   explicit SimProcess(const TempDir& dir, const std::vector<std::string>& options = {});
@@ -18,8 +19,8 @@ class SimProcess {
   SimProcess(const SimProcess&) = delete;
   SimProcess& operator=(const SimProcess&) = delete;
 
-  // The pty device the driver opens.
-  const std::string& Device() const { return device_; }
+  // The port name the driver opens.
+  const std::string& Device() const;
   // Every command received so far, escaped ("0005CF\r" reads "0005CF\\r").
   std::vector<std::string> Commands();
   // A control request such as "uncalibrated" or "serial A1234"; false unless answered "OK".
@@ -27,12 +28,15 @@ class SimProcess {
   void ClearRecord() { Set("clear"); }
 
  private:
-  pid_t pid_ = -1;
-  std::string device_;
-  sim::ControlClient control_;
+  struct Connection;
+  std::unique_ptr<Connection> connection_;
 };
 
 // The command record as one text, commands joined by blanks, for readable comparisons.
 std::string Joined(const std::vector<std::string>& commands);
+
+// The simulator's command-line options as control requests: "--trigger-after-ms", "2000" becomes
+// "trigger-after-ms 2000", "--uncalibrated" becomes "uncalibrated".
+std::vector<std::string> ControlRequestsFromOptions(const std::vector<std::string>& options);
 
 }  // namespace vk605::host
