@@ -39,6 +39,6 @@ vk605_wine_stop() {
 vk605_wine_map_port() {
   local port=$1 path=$2 lower
   lower=$(printf '%s' "$port" | tr '[:upper:]' '[:lower:]')
-  wine reg add 'HKLM\Software\Wine\Ports' /v "$port" /d "$path" /f >/dev/null
+  wine reg add 'HKLM\Software\Wine\Ports' /v "$port" /d "$path" /f >/dev/null 2>&1
   ln -sfn "$path" "$WINEPREFIX/dosdevices/$lower"
 }

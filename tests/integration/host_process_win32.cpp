@@ -1,5 +1,8 @@
 // The host side of the harness on Windows: a child host is this test program started again for the
 // current test, the driver is loaded with LoadLibraryA.
+// Lean: the full windows.h declares printer functions (SetPort) that clash with the driver's exports.
+#define WIN32_LEAN_AND_MEAN
+#define NOMINMAX
 #include <windows.h>
 
 #include <gtest/gtest.h>

@@ -91,6 +91,28 @@ TEST(InstrumentLink, StatusFollowsTheInstrumentsCalibrationState) {
   EXPECT_EQ(failures, 0);
 }
 
+// On the serial link a reply that times out still completes the exchange, so a reset step the instrument
+// leaves unanswered costs its 500 ms and the reset goes on to identify the instrument.
+TEST(InstrumentLink, UnansweredResetStepDoesNotStopTheResetOnTheSerialLink) {
+  TempDir dir;
+  SimProcess sim(dir);
+  PointDriverAt(dir, sim);
+  int failures = RunHost(dir, [&] {
+    Driver driver(dir.Path());
+    InstallScriptedUi(driver);
+    auto read_head = driver.Fn<ReadHeadFn>("ReadHead");
+    char text[8192] = {};
+    HOST_CHECK_EQ(read_head(2, nullptr, nullptr, text), 0u);
+    sim.Set("silent BR");
+    sim.ClearRecord();
+    HOST_CHECK_EQ(read_head(29, nullptr, nullptr, text), 0u);
+    HOST_CHECK_EQ(Joined(sim.Commands()), kResetCommands);
+    HOST_CHECK_EQ(std::string(text), "VK60512345");
+    EndHostWithoutUnload();
+  });
+  EXPECT_EQ(failures, 0);
+}
+
 TEST(InstrumentLink, EmulationAnswersStatusWithoutTheInstrument) {
   TempDir dir;
   SimProcess sim(dir);

@@ -1,5 +1,8 @@
 // The tests' simulator under Wine: one vk605-sim started by the test script, reached through its
 // loopback control port, its pty mapped to a COM port.
+// Lean: the full windows.h declares printer functions (SetPort) that clash with the driver's exports.
+#define WIN32_LEAN_AND_MEAN
+#define NOMINMAX
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
