@@ -11,6 +11,7 @@
 
 #include <ole2.h>
 #include <oleauto.h>
+#include <olectl.h>
 
 #include <atomic>
 #include <new>
