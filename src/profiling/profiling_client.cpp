@@ -17,15 +17,15 @@ constexpr const char* kProfileKeys[] = {"Software\\Orvanta\\Calvera\\Profiles\\"
 
 }  // namespace
 
-// The profile file registered for the serial number under the first key that opens. A missing or
-// over-long "LocalFile" value gives an empty path, which no component loads.
-std::string ProfilingClient::ProfilePath() {
+// The profile file registered for the serial number under the first key that opens; empty when neither
+// opens. A missing or over-long "LocalFile" value gives an empty path, which no component loads.
+std::optional<std::string> ProfilingClient::ProfilePath() {
   for (const char* prefix : kProfileKeys) {
     std::string key = prefix + serial_number_;
     if (!registry_.KeyExists(key)) continue;
     return registry_.ReadString(key, "LocalFile", kProfilePathCapacity).value_or(std::string());
   }
-  return {};
+  return std::nullopt;
 }
 
 int ProfilingClient::Open(const std::string& serial_number) {
@@ -37,13 +37,11 @@ int ProfilingClient::Open(const std::string& serial_number) {
   component_ = components_.Start();
   if (!component_) return kProfileNotLoaded;
   component_running_ = 1;
-  bool registered = false;
-  for (const char* prefix : kProfileKeys)
-    registered = registered || registry_.KeyExists(prefix + serial_number_);
-  if (!registered) return kProfileNotLoaded;
+  std::optional<std::string> path = ProfilePath();
+  if (!path) return kProfileNotLoaded;
   // A failing call counts as a "no": the profile is then not used, and the measurement trace says so.
   bool loaded = false;
-  if (component_->LoadProfile(ProfilePath(), loaded) >= 0 && loaded) profile_loaded_ = 1;
+  if (component_->LoadProfile(*path, loaded) >= 0 && loaded) profile_loaded_ = 1;
   loaded = false;
   if (component_->ProfileLoaded(loaded) >= 0 && loaded) profile_loaded_ = 1;
   std::string description;

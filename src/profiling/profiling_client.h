@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/profiling_component.h"
@@ -28,7 +29,7 @@ class ProfilingClient {
   int IsProfileLoaded() const { return profile_loaded_; }
 
  private:
-  std::string ProfilePath();
+  std::optional<std::string> ProfilePath();
   void ShowComponentError(ComponentStatus status);
 
   ProfilingComponents& components_;
