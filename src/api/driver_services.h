@@ -8,6 +8,7 @@
 #include "lighttest/light_level_results.h"
 #include "platform/clock.h"
 #include "platform/private_profile.h"
+#include "platform/profiling_component.h"
 #include "platform/registry.h"
 #include "settings/calibration_validity.h"
 #include "settings/current_settings_file.h"
@@ -26,6 +27,7 @@ struct DriverServices {
   CurrentSettingsFile& settings_file;
   PrivateProfile& profile;
   Registry& registry;
+  ProfilingComponents& components;
   LightLevelTestResults& light_level;
   // Where VK605.INI and the calibration files live, and how paths are joined there.
   std::string settings_directory;

@@ -38,8 +38,8 @@ int MeasurementCommands::Measure(unsigned command_code, double* spectra, int* op
   Vk605Instrument instrument(s_.engine.Context());
   if (spectra != nullptr) {
     ProfilingInputs inputs{settings.CalveraEnabled, settings.Communications, settings.SerialNumber};
-    ProfileSpectrum(spectra, settings.SpecularMode, settings.Mode, inputs, instrument, s_.registry, s_.log,
-                    s_.state.host.Profiled);
+    ProfileSpectrum(spectra, settings.SpecularMode, settings.Mode, inputs, instrument,
+                    ProfilingServices{s_.components, s_.registry, s_.ui, s_.log}, s_.state.host.Profiled);
   }
   return instrument.ProcessSpectra(spectra);
 }

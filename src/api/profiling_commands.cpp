@@ -38,7 +38,7 @@ int ProfilingCommands::GetDigitalSignature(char* text) {
   if (instrument.IsEmbeddedProfilingSupported() == 1) {
     instrument.GetEmbeddedSignature(work);
   } else {
-    ProfilingClient client(s_.registry);
+    ProfilingClient client(s_.components, s_.registry, s_.ui);
     result = client.Open(s_.state.settings.SerialNumber);
     client.Signature(work);
   }

@@ -42,6 +42,7 @@ class Runtime {
                   settings_file_,
                   SystemPrivateProfile(),
                   SystemRegistry(),
+                  SystemProfilingComponents(),
                   light_level_,
                   settings_directory_,
                   PathSeparator(),

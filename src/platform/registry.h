@@ -12,6 +12,8 @@ namespace vk605 {
 class Registry {
  public:
   virtual ~Registry() = default;
+  // True when the key opens for reading.
+  virtual bool KeyExists(std::string_view key_path) = 0;
   // The text value, or empty when the key or the value is missing, or the text (with its terminator)
   // does not fit in capacity bytes.
   virtual std::optional<std::string> ReadString(std::string_view key_path, std::string_view value_name,

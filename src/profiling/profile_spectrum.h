@@ -4,7 +4,9 @@
 
 #include "diagnostics/diagnostics_log.h"
 #include "engine/instrument_interface.h"
+#include "platform/profiling_component.h"
 #include "platform/registry.h"
+#include "ui/user_interface.h"
 
 namespace vk605 {
 
@@ -15,9 +17,17 @@ struct ProfilingInputs {
   std::string serial_number;
 };
 
+// What the profiling step works with.
+struct ProfilingServices {
+  ProfilingComponents& components;
+  Registry& registry;
+  UserInterface& ui;
+  DiagnosticsLog& log;
+};
+
 // Passes one measured spectrum (40 values, corrected in place) through the profiling component and
 // traces it before and after. profiled is set to 1 when a profile was applied. Result 0, 114, 125 or 401.
 int ProfileSpectrum(double* spectrum, int specular_flag, int mode, const ProfilingInputs& inputs,
-                    InstrumentInterface& instrument, Registry& registry, DiagnosticsLog& log, int& profiled);
+                    InstrumentInterface& instrument, const ProfilingServices& services, int& profiled);
 
 }  // namespace vk605

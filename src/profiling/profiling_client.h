@@ -1,8 +1,12 @@
 #pragma once
 
+#include <memory>
+#include <optional>
 #include <string>
 
+#include "platform/profiling_component.h"
 #include "platform/registry.h"
+#include "ui/user_interface.h"
 
 namespace vk605 {
 
@@ -10,21 +14,28 @@ namespace vk605 {
 // loads that instrument's profile and corrects spectra in place.
 class ProfilingClient {
  public:
-  explicit ProfilingClient(Registry& registry) : registry_(registry) {}
+  ProfilingClient(ProfilingComponents& components, Registry& registry, UserInterface& ui)
+      : components_(components), registry_(registry), ui_(ui) {}
 
-  // 0 when a profile is loaded, 401 otherwise. No profiling component is installed in this build, so
-  // the component never starts and the answer is 401.
+  // 0 when a profile is loaded, 401 otherwise.
   int Open(const std::string& serial_number);
-  // 0 corrected (or nothing to do), 1 failed.
+  // spectrum: 40 values; specular_flag 0 = specular component included; mode 0 reflectance,
+  // 1 transmission. 0 corrected (or nothing to do), 1 failed.
   int Apply(double* spectrum, int specular_flag, int mode);
   int Close();
-  // "V2", or with a loaded profile "V2\rcreated=<date>\r".
+  // "V2", or with a loaded profile "V2\rcreated=<date>\r". text must hold 33 bytes.
   int Signature(char* text);
   int IsComponentRunning() const { return component_running_; }
   int IsProfileLoaded() const { return profile_loaded_; }
 
  private:
+  std::optional<std::string> ProfilePath();
+  void ShowComponentError(ComponentStatus status);
+
+  ProfilingComponents& components_;
   Registry& registry_;
+  UserInterface& ui_;
+  std::unique_ptr<ProfilingComponent> component_;
   int profile_loaded_ = 0;
   int component_running_ = 0;
   std::string serial_number_;

@@ -14,6 +14,12 @@ namespace {
 // afresh on every call, so tools and tests may change it while the driver is loaded.
 class PosixRegistry : public Registry {
  public:
+  bool KeyExists(std::string_view key_path) override {
+    std::string content;
+    if (ReadWholeFile(RegistryFile(), content) != ReadOutcome::kRead) return false;
+    return IniText(content, SectionNames::kKeyPaths).HasSection(key_path);
+  }
+
   std::optional<std::string> ReadString(std::string_view key_path, std::string_view value_name,
                                         std::size_t capacity) override {
     std::string content;

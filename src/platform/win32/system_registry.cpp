@@ -38,6 +38,8 @@ class RegistryKey {
 
 class Win32Registry : public Registry {
  public:
+  bool KeyExists(std::string_view key_path) override { return RegistryKey(key_path, KEY_READ).IsOpen(); }
+
   std::optional<std::string> ReadString(std::string_view key_path, std::string_view value_name,
                                         std::size_t capacity) override {
     if (capacity == 0) return std::nullopt;

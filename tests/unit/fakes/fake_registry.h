@@ -35,6 +35,11 @@ class FakeRegistry : public Registry {
     return value->second;
   }
 
+  bool KeyExists(std::string_view key_path) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return keys_.count(Normalize(key_path)) != 0;
+  }
+
   std::optional<std::string> ReadString(std::string_view key_path, std::string_view value_name,
                                         std::size_t capacity) override {
     std::optional<std::string> text = Value(key_path, value_name);
