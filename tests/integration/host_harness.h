@@ -82,10 +82,12 @@ void InstallScriptedUi(const Driver& driver);
 // driver's registry and per-user files into dir. The child's failures are reported through its exit
 // status; body uses Check() to record them.
 // Registry values for the driver are prepared in dir/registry.ini, the POSIX driver's registry file; on
-// Windows the child writes them to the machine's registry first.
+// Windows the child writes them to the machine's registry first (a profiling component registered there
+// by its library path is registered as a COM server through its DllRegisterServer).
 // On Windows there is no fork: the child is this test program started again for the current test only;
 // it replays the test up to this call (TempDir and SimProcess then name the parent's directory and
-// simulator) and runs body there.
+// simulator) and runs body there. A test with several hosts must therefore not stop (ASSERT) on the
+// results of an earlier host before a later one.
 int RunHost(const TempDir& dir, const std::function<void()>& body);
 void Check(bool condition, const std::string& what);
 // The number of failed checks in this process.

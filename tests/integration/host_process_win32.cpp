@@ -18,7 +18,8 @@ namespace {
 
 constexpr const char* kChildRunVariable = "VK605_HOST_RUN";   // which RunHost of the test to run
 constexpr const char* kParentVariable = "VK605_HOST_PARENT";  // the parent's process id
-constexpr const char* kDriverKey = "Software\\Orvanta\\Spectrophotometers\\VK605";
+constexpr const char* kOrvantaKey = "Software\\Orvanta";
+constexpr const char* kComponentClassKey = "Software\\Classes\\CalveraSrv.ProfileV1";
 
 std::string Environment(const char* name) {
   char value[256] = {};
@@ -141,24 +142,42 @@ void EndHostWithoutUnload() {
 
 namespace {
 
+// A profiling component that the registry file names by its library path is registered the Windows way:
+// the library's own DllRegisterServer writes its COM class.
+void RegisterComponent(const std::string& library) {
+  HMODULE module = LoadLibraryA(WindowsPath(library).c_str());
+  auto reg = module == nullptr ? nullptr
+                               : reinterpret_cast<HRESULT(__stdcall*)()>(
+                                     reinterpret_cast<void*>(GetProcAddress(module, "DllRegisterServer")));
+  if (reg == nullptr || reg() != S_OK) Check(false, "registering the profiling component " + library);
+  if (module != nullptr) FreeLibrary(module);
+}
+
 // The registry values a test prepared in dir/registry.ini (the POSIX driver's registry file), written to
 // the machine's registry under HKEY_LOCAL_MACHINE.
 void SeedRegistry(const TempDir& dir) {
   std::istringstream in(ReadFile(dir / "registry.ini"));
   std::string line;
+  std::string section;
   HKEY key = nullptr;
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.size() > 2 && line.front() == '[' && line.back() == ']') {
       if (key != nullptr) RegCloseKey(key);
       key = nullptr;
-      RegCreateKeyExA(HKEY_LOCAL_MACHINE, line.substr(1, line.size() - 2).c_str(), 0, nullptr, 0, KEY_WRITE,
-                      nullptr, &key, nullptr);
+      section = line.substr(1, line.size() - 2);
+      if (section == kComponentClassKey) continue;
+      RegCreateKeyExA(HKEY_LOCAL_MACHINE, section.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr);
       continue;
     }
     std::size_t equals = line.find('=');
-    if (key == nullptr || equals == std::string::npos) continue;
+    if (equals == std::string::npos) continue;
     const std::string value = line.substr(equals + 1);
+    if (section == kComponentClassKey && line.substr(0, equals) == "Library") {
+      RegisterComponent(value);
+      continue;
+    }
+    if (key == nullptr) continue;
     RegSetValueExA(key, line.substr(0, equals).c_str(), 0, REG_SZ,
                    reinterpret_cast<const BYTE*>(value.c_str()), static_cast<DWORD>(value.size() + 1));
   }
@@ -175,8 +194,10 @@ int RunHost(const TempDir& dir, const std::function<void()>& body) {
     return StartChild(run);
   }
   if (std::to_string(run) != Environment(kChildRunVariable)) return 0;  // an earlier host of the test
-  // The registry is the machine's: start each host without the driver's values of an earlier one.
-  RegDeleteTreeA(HKEY_LOCAL_MACHINE, kDriverKey);
+  // The registry is the machine's: start each host without the driver's, the profiles' and the profiling
+  // component's keys of an earlier one.
+  RegDeleteTreeA(HKEY_LOCAL_MACHINE, kOrvantaKey);
+  RegDeleteTreeA(HKEY_LOCAL_MACHINE, kComponentClassKey);
   SeedRegistry(dir);
   body();
   EndChild();
