@@ -104,7 +104,8 @@ TEST(InstrumentFaults, GarbledRepliesFailTheMeasurement) {
   WriteDriverIni(dir.Path(), sim.Device());
   int failures = RunHost(dir, [&] {
     Host host(dir);
-    HOST_CHECK_EQ(host.driver.Fn<IntFn>("InitializeDriver")(), 0);
+    ExpectMeasurementWorks(host, "before the faults");
+    const int descriptors = OpenDescriptorCount();
     const std::vector<std::pair<std::string, std::string>> faults{
         {"noise", "RM"}, {"star", "RM"}, {"oversize", "RM"}, {"oversize", "104GF"}, {"noise", "104GF"}};
     for (const auto& [fault, command] : faults) {
@@ -128,6 +129,7 @@ TEST(InstrumentFaults, GarbledRepliesFailTheMeasurement) {
       HOST_CHECK(sim.Set("fault-all"));
       ExpectMeasurementWorks(host, "after " + what);
     }
+    HOST_CHECK_EQ(OpenDescriptorCount(), descriptors);
     HOST_CHECK(Script().boxes.empty());
     EndHostWithoutUnload();
   });
