@@ -54,10 +54,13 @@ void ExpectMeasurementWorks(const Host& host, const std::string& what) {
   HOST_CHECK_EQ(host.MeasurementStatus(), std::string("CREILL"));
 }
 
-void WaitForCommand(SimProcess& sim, const std::string& escaped) {
-  while (Joined(sim.Commands()).find(escaped) == std::string::npos) {
+// True once the instrument has received the command; false after 30 s without it.
+bool WaitForCommand(SimProcess& sim, const std::string& escaped) {
+  for (int i = 0; i < 6000; ++i) {
+    if (Joined(sim.Commands()).find(escaped) != std::string::npos) return true;
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
+  return false;
 }
 
 // Half a spectral reply and then nothing: the read gives up at its 25 s time-out and the partial reply, with
@@ -173,7 +176,7 @@ TEST(InstrumentFaults, UnpluggedDuringAMeasurement) {
     HOST_CHECK(sim.Set("silent RM"));
     sim.ClearRecord();
     std::thread unplug([&] {
-      WaitForCommand(sim, "RM\\r");
+      Check(WaitForCommand(sim, "RM\\r"), "the measure command arrives");
       Check(sim.Set("unplug"), "unplug");
     });
     double spectra[40];
