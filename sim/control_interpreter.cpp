@@ -27,6 +27,11 @@ std::string ControlInterpreter::Handle(std::string_view line) {
     model_.Reset(startup_);
     return std::string(kOk);
   }
+  if ((name == "unplug" || name == "replug") && value.empty()) {
+    if (!plug_) return "ERROR no line to unplug\n";
+    if (std::optional<std::string> error = plug_(name == "replug")) return "ERROR " + *error + "\n";
+    return std::string(kOk);
+  }
   if (std::optional<std::string> error = model_.ApplyOption(name, value)) return "ERROR " + *error + "\n";
   return std::string(kOk);
 }

@@ -59,6 +59,15 @@ int Run(const CommandLineOptions& options) {
   if (!terminal.Open(error)) return Fail(error);
   if (!options.link_path.empty() && !terminal.Link(options.link_path, error)) return Fail(error);
   vk605::sim::ControlInterpreter interpreter(model, options.settings);
+  interpreter.SetPlugHandler([&terminal](bool plugged) -> std::optional<std::string> {
+    std::string plug_error;
+    if (!plugged) {
+      terminal.Unplug();
+    } else if (!terminal.Replug(plug_error)) {
+      return plug_error;
+    }
+    return std::nullopt;
+  });
   std::unique_ptr<vk605::sim::ControlServer> control;
   int control_port = 0;
   if (!options.control_path.empty()) {

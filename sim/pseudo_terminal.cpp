@@ -99,6 +99,21 @@ bool PseudoTerminal::Link(const std::string& path, std::string& error) {
   return true;
 }
 
+void PseudoTerminal::Unplug() {
+  watch_.Reset();
+  slave_.Reset();
+  master_.Reset();
+}
+
+bool PseudoTerminal::Replug(std::string& error) {
+  if (IsPlugged()) return true;
+  if (!Open(error)) {
+    Unplug();
+    return false;
+  }
+  return link_path_.empty() || Link(link_path_, error);
+}
+
 void PseudoTerminal::HandleWatchEvents() {
   alignas(inotify_event) std::array<char, 4096> events{};
   bool closed = false;

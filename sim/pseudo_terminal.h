@@ -32,6 +32,13 @@ class PseudoTerminal {
   // then, so the driver can open the port again.
   void HandleWatchEvents();
 
+  // The instrument unplugged: the pair is closed, so the driver's descriptor hangs up and the device (and
+  // a link to it) leads nowhere. MasterFd and WatchFd are -1 until Replug.
+  void Unplug();
+  // Plugged in again: a new pair, the link (if any) pointing at the new slave device.
+  bool Replug(std::string& error);
+  bool IsPlugged() const { return master_.IsValid(); }
+
  private:
   bool OpenSlave(std::string& error);
   bool Watch(std::string& error);

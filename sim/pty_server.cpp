@@ -102,6 +102,11 @@ bool PtyServer::ReadFromDriver(std::string& error) {
 
 bool PtyServer::WriteToDriver(std::string& error) {
   const std::string due = parts_.model.TakeOutput(MonotonicMs());
+  if (!parts_.terminal.IsPlugged()) {
+    // Nobody is on the line: what the instrument says is lost, as is what waited for the old line.
+    unwritten_.clear();
+    return true;
+  }
   if (!due.empty()) Trace("tx", due);
   if (unwritten_.size() + due.size() > kMaxUnwrittenBytes) {
     std::fprintf(stderr, "vk605-sim: output not taken by the driver, %zu bytes dropped\n", due.size());

@@ -23,7 +23,9 @@ int SerialExchange(CommChannel& channel, const char* command, bool read_only, ch
       if (result == 0) static_cast<void>(channel.ReadPort(reply));
     }
   }
-  if (channel.GetHoldPortOpen() == 0) static_cast<void>(channel.ClosePort());
+  // A held port whose line failed (the instrument unplugged, the device gone) would fail every later
+  // exchange; closed, the next exchange opens the device again.
+  if (channel.GetHoldPortOpen() == 0 || channel.HasLineFailed()) static_cast<void>(channel.ClosePort());
   return result;
 }
 

@@ -115,6 +115,7 @@ int SerialPort::ClosePort() {
   static_cast<void>(handle_->ClearDtr());
   static_cast<void>(handle_->Purge(kPurgeAll));
   handle_.reset();
+  line_failed_ = false;
   return 0;
 }
 
@@ -122,14 +123,19 @@ int SerialPort::WritePort(const char* text) {
   if (handle_ == nullptr) return 0;
   std::size_t waiting = 0;
   bool output_empty = false;
-  if (!handle_->ClearErrors(waiting, output_empty)) return 2;
+  if (!handle_->ClearErrors(waiting, output_empty)) {
+    line_failed_ = true;
+    return 2;
+  }
   // Whatever an earlier exchange left unread is thrown away before the command goes out.
   static_cast<void>(handle_->Purge(kPurgeAll));
   std::size_t length = text == nullptr ? 0 : std::strlen(text);
   static_cast<void>(handle_->Write(text, length));
   std::uint64_t limit =
       std::uint64_t{timeouts_.write_total_multiplier} * length + timeouts_.write_total_constant;
-  return WaitForDrain(*handle_, clock_, limit) ? 0 : 2;
+  if (WaitForDrain(*handle_, clock_, limit)) return 0;
+  line_failed_ = true;
+  return 2;
 }
 
 int SerialPort::ReadPort(char* buffer) {
@@ -139,7 +145,10 @@ int SerialPort::ReadPort(char* buffer) {
   std::size_t total = 0;
   for (;;) {
     ReadStep step = ReadAvailable(*handle_, GetExpectedLength(), buffer, total);
-    if (step == ReadStep::kFailed) return 2;
+    if (step == ReadStep::kFailed) {
+      line_failed_ = true;
+      return 2;
+    }
     std::uint64_t elapsed = clock_.TickMs() - start;
     bool timed_out = elapsed > GetTimeout();
     if (IsComplete(buffer, total)) return timed_out ? 2 : 0;
@@ -147,6 +156,7 @@ int SerialPort::ReadPort(char* buffer) {
     // Waiting one millisecond past the time-out lets the next pass see it as passed.
     std::uint64_t remaining = GetTimeout() - elapsed + 1;
     if (!handle_->WaitForInput(static_cast<std::uint32_t>(std::min<std::uint64_t>(remaining, UINT32_MAX)))) {
+      line_failed_ = true;
       return 2;
     }
   }

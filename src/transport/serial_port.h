@@ -40,6 +40,9 @@ class SerialPort : public ReplyMatcher {
   int OpenPort(const std::string& name, std::uint32_t baud);
   int ClosePort();
   bool IsPortOpen() const { return handle_ != nullptr; }
+  // True once the open line failed (hung up, vanished, or its state unreadable) until ClosePort: such a
+  // port is closed after the exchange even when it is held open, so the next exchange opens it afresh.
+  bool HasLineFailed() const { return line_failed_; }
   // 0, or 2 when the line state cannot be read.
   int WritePort(const char* text);
   // buffer holds kReplyBufferSize bytes. 0 complete; 2 timed out, line failure or overflow; 31 no port.
@@ -58,6 +61,7 @@ class SerialPort : public ReplyMatcher {
   LineSettings line_settings_;
   bool line_settings_set_ = false;
   PortTimeouts timeouts_;
+  bool line_failed_ = false;
 };
 
 }  // namespace vk605

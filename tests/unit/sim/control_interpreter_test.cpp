@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace vk605::sim {
 namespace {
 
@@ -26,6 +28,23 @@ TEST(SimControlInterpreterTest, SettingLinesChangeTheRunningInstrument) {
   EXPECT_EQ(control.Handle("ping now"), "ERROR unknown option: ping\n");
   model.Receive("SV\rRM\r", 0);
   EXPECT_EQ(model.TakeOutput(0), "VK605 V3.10\r\n<00>\r\n<01>\r\n");
+}
+
+TEST(SimControlInterpreterTest, UnplugAndReplugGoToThePlugHandler) {
+  InstrumentModel model;
+  ControlInterpreter control(model, SimSettings{});
+  EXPECT_EQ(control.Handle("unplug"), "ERROR no line to unplug\n");
+  std::vector<bool> calls;
+  control.SetPlugHandler([&calls](bool plugged) -> std::optional<std::string> {
+    calls.push_back(plugged);
+    if (calls.size() == 3) return "no pty left";
+    return std::nullopt;
+  });
+  EXPECT_EQ(control.Handle("unplug"), "OK\n");
+  EXPECT_EQ(control.Handle("replug"), "OK\n");
+  EXPECT_EQ(control.Handle("replug"), "ERROR no pty left\n");
+  EXPECT_EQ(control.Handle("unplug now"), "ERROR unknown option: unplug\n");
+  EXPECT_EQ(calls, (std::vector<bool>{false, true, true}));
 }
 
 TEST(SimControlInterpreterTest, ResetReturnsToTheStartUpSettings) {

@@ -58,6 +58,16 @@ class SimPtyServerTest : public ::testing::Test {
     ASSERT_TRUE(terminal_.Link(directory_.File("port"), error)) << error;
     ASSERT_TRUE(control_.Listen(directory_.File("control"), error)) << error;
     ASSERT_TRUE(server_.IsReady(error)) << error;
+    // As vk605-sim does: the control requests unplug and replug act on the terminal.
+    interpreter_.SetPlugHandler([this](bool plugged) -> std::optional<std::string> {
+      std::string plug_error;
+      if (!plugged) {
+        terminal_.Unplug();
+      } else if (!terminal_.Replug(plug_error)) {
+        return plug_error;
+      }
+      return std::nullopt;
+    });
     thread_ = std::thread([this] { served_ = server_.Serve(serve_error_); });
   }
 
@@ -110,6 +120,30 @@ TEST_F(SimPtyServerTest, ControlChangesTakeEffectBeforeTheirAnswer) {
   EXPECT_EQ(ReadLines(fd, 3), "<00>\r\n>\r\n<00>\r\n");
   ::close(fd);
   EXPECT_EQ(client.Request("state"), "OK calibrated=1 prompts=0 armed=0 commands=3");
+}
+
+// Unplugged, the driver's open port hangs up and the link leads nowhere; plugged in again, the link leads to
+// a working line.
+TEST_F(SimPtyServerTest, UnplugHangsUpTheLineAndReplugGivesANewOne) {
+  ControlClient client;
+  ASSERT_TRUE(client.Connect(directory_.File("control")));
+  const int old_fd = ::open(directory_.File("port").c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(old_fd, 0);
+  ASSERT_TRUE(WriteText(old_fd, "00SN\r"));
+  EXPECT_EQ(ReadLines(old_fd, 2), "12345\r\n<00>\r\n");
+  EXPECT_EQ(client.Request("unplug"), "OK");
+  pollfd watch{old_fd, POLLIN, 0};
+  ASSERT_EQ(::poll(&watch, 1, kReplyTimeoutMs), 1);
+  EXPECT_NE(watch.revents & POLLHUP, 0);
+  EXPECT_LT(::open(directory_.File("port").c_str(), O_RDWR | O_NOCTTY), 0);
+  EXPECT_EQ(client.Request("replug"), "OK");
+  EXPECT_EQ(client.Request("replug"), "OK");  // already plugged in: nothing changes
+  const int new_fd = ::open(directory_.File("port").c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(new_fd, 0);
+  ASSERT_TRUE(WriteText(new_fd, "00SN\r"));
+  EXPECT_EQ(ReadLines(new_fd, 2), "12345\r\n<00>\r\n");
+  ::close(new_fd);
+  ::close(old_fd);
 }
 
 TEST(SimPtyServerRecordTest, RecordFileHoldsEveryCommandEscaped) {

@@ -166,6 +166,43 @@ TEST_F(CommChannelTest, HoldPortOpenKeepsOnePortAcrossExchanges) {
   EXPECT_EQ(fake_.close_count(), 1);
 }
 
+// An instrument unplugged while the port is held open: the dead line is closed after the exchange, so the
+// next exchange opens the device again instead of failing on the old descriptor forever.
+TEST_F(CommChannelTest, HeldPortIsClosedWhenItsLineHangsUp) {
+  ConfigureSerial(1);
+  fake_.Reply("\r", ">\r\n");
+  EXPECT_EQ(Exchange("\r", 1), 0);
+  fake_.HangUp();
+  EXPECT_EQ(Exchange("RM\r", 1), 0);  // the write went out; the read ends on the hang-up
+  EXPECT_FALSE(channel_.IsPortOpen());
+  EXPECT_FALSE(channel_.HasLineFailed());
+  fake_.HangUp(false);
+  EXPECT_EQ(Exchange("\r", 1), 0);
+  EXPECT_STREQ(reply_, ">\r\n");
+  EXPECT_EQ(fake_.open_count(), 2);
+  EXPECT_TRUE(channel_.IsPortOpen());
+}
+
+TEST_F(CommChannelTest, HeldPortIsClosedWhenItsLineStateFails) {
+  ConfigureSerial(1);
+  fake_.Reply("\r", ">\r\n");
+  EXPECT_EQ(Exchange("\r", 1), 0);
+  fake_.FailClearErrors();
+  EXPECT_EQ(Exchange("\r", 1), 2);
+  EXPECT_FALSE(channel_.IsPortOpen());
+  fake_.FailClearErrors(false);
+  EXPECT_EQ(Exchange("\r", 1), 0);
+  EXPECT_EQ(fake_.open_count(), 2);
+}
+
+// A reply that merely times out is no line failure: the held port stays open.
+TEST_F(CommChannelTest, HeldPortStaysOpenAfterAReadTimeOut) {
+  ConfigureSerial(1);
+  EXPECT_EQ(Exchange("RM\r", 1), 0);
+  EXPECT_TRUE(channel_.IsPortOpen());
+  EXPECT_EQ(fake_.close_count(), 0);
+}
+
 TEST_F(CommChannelTest, WithoutHoldEveryExchangeOpensAndCloses) {
   ConfigureSerial(0);
   fake_.Reply("\r", "\r\n");

@@ -1,0 +1,190 @@
+// Nothing lost on a crash: hosts killed with SIGKILL while the driver rewrites VK605.INI and the
+// calibration file leave every file whole, each key holding its old or its new value.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <chrono>
+#include <map>
+#include <random>
+#include <set>
+#include <sstream>
+#include <thread>
+
+#include "host_harness.h"
+#include "host_process.h"
+#include "sim_process.h"
+
+namespace vk605::host {
+namespace {
+
+using IntFn = int();
+using SetIntFn = int(int);
+
+using AllowedValues = std::map<std::string, std::set<std::string>>;
+
+constexpr int kHostTimeoutMs = 60000;
+
+// Calibration keys written in forms the driver writes back differently ("0024" comes back as "24"), so a
+// file shows whether each key holds the old or the new text.
+const std::vector<std::pair<std::string, std::string>> kCalibrationSeed{
+    {"bTIME", "01"},
+    {"bMEASUREMENTS", "00"},
+    {"HOURS", "0024"},
+    {"MINUTES", "000"},
+    {"MEASUREMENTS", "0100"},
+    {"MEASUREMENT_COUNT", "007"},
+    {"CALIBRATION_DATE", "12/01/2026 10:00:00"},
+    {"EXPIRATION", "12/31/2026 10:00:00"}};
+
+std::string CalibrationSection() {
+  std::string text = "[CALIBRATION]\r\n";
+  for (const auto& [key, value] : kCalibrationSeed) text += key + "=" + value + "\r\n";
+  return text;
+}
+
+AllowedValues CalibrationValues() {
+  AllowedValues allowed;
+  for (const auto& [key, value] : kCalibrationSeed) {
+    bool number = value.find('/') == std::string::npos;
+    allowed[key] = {value, number ? std::to_string(std::stoi(value)) : value};
+  }
+  return allowed;
+}
+
+// Comment lines that make every rewrite long (800 kB), so a writer that truncated the file in place would be
+// caught with a torn or empty file; the driver keeps them as they are.
+std::string Padding() {
+  std::string padding;
+  for (int i = 0; i < 4000; ++i) padding += "; " + std::string(200, 'x') + "\r\n";
+  return padding;
+}
+
+// The file's sections as key/value maps; empty with a reason in why when a line is neither a section
+// header nor a key=value line (a torn line), or the file is empty.
+std::map<std::string, std::map<std::string, std::string>> ParseWhole(const std::string& text,
+                                                                     std::string& why) {
+  std::map<std::string, std::map<std::string, std::string>> sections;
+  if (text.empty()) {
+    why = "empty file";
+    return {};
+  }
+  if (text.size() < 2 || text.compare(text.size() - 2, 2, "\r\n") != 0) {
+    why = "file does not end with a whole line";
+    return {};
+  }
+  std::istringstream in(text);
+  std::string line;
+  std::string section;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty() || line.front() == ';') continue;
+    if (line.front() == '[' && line.back() == ']') {
+      section = line.substr(1, line.size() - 2);
+      continue;
+    }
+    std::size_t eq = line.find('=');
+    if (eq == std::string::npos || section.empty()) {
+      why = "torn line: " + line;
+      return {};
+    }
+    sections[section].emplace(line.substr(0, eq), line.substr(eq + 1));
+  }
+  return sections;
+}
+
+// Every key of allowed is in the section with one of its allowed values.
+void ExpectValues(const std::filesystem::path& file, const std::string& section, const AllowedValues& allowed,
+                  const std::string& when) {
+  std::string why;
+  auto sections = ParseWhole(ReadFile(file), why);
+  ASSERT_TRUE(why.empty()) << file << " " << when << ": " << why;
+  for (const auto& [key, values] : allowed) {
+    auto found = sections[section].find(key);
+    ASSERT_NE(found, sections[section].end()) << file << " " << when << ": " << key << " missing";
+    EXPECT_EQ(values.count(found->second), 1u) << file << " " << when << ": " << key << "=" << found->second;
+  }
+}
+
+// A host rewriting VK605.INI as fast as it can: the baud rate setter writes BAUDRATE at once, and every
+// InitializeDriver (the port is missing, emulation declined) loads the calibration keys, which live in
+// VK605.INI while no serial number is known, and writes each back. Killed at 25 points in that loop.
+TEST(CrashSafety, SettingsFileSurvivesKillsWhileItIsWritten) {
+  TempDir dir;
+  const std::string port = "/dev/vk605-missing";
+  const std::string padding = Padding();
+  WriteDriverIni(dir.Path(), port, "BAUDRATE=09600\r\n" + padding + CalibrationSection());
+  AllowedValues main_values{{"PORT", {port}}, {"BAUDRATE", {"09600", "9600", "4800"}}};
+  std::mt19937 random(605);
+  for (int kill = 0; kill < 25; ++kill) {
+    HostProcess host(dir, [&] {
+      Driver driver(dir.Path());
+      InstallScriptedUi(driver);
+      for (int i = 0;; ++i) {
+        driver.Fn<SetIntFn>("SetBaudRate")(i % 2 == 0 ? 4800 : 9600);
+        driver.Fn<IntFn>("InitializeDriver")();
+        Script().boxes.clear();
+      }
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(10 + random() % 60));
+    host.Kill(SIGKILL);
+    ASSERT_EQ(host.Wait(kHostTimeoutMs), 100 + SIGKILL);
+    const std::string when = "after kill " + std::to_string(kill);
+    ExpectValues(dir / "VK605.INI", "MAIN", main_values, when);
+    ExpectValues(dir / "VK605.INI", "CALIBRATION", CalibrationValues(), when);
+    EXPECT_NE(ReadFile(dir / "VK605.INI").find(padding), std::string::npos) << when << ": comments lost";
+    if (HasFatalFailure()) return;
+  }
+  // The driver itself reads what the kills left.
+  const std::string stored = IniSection(dir / "VK605.INI", "MAIN")["BAUDRATE"];
+  int failures = RunHost(dir, [&] {
+    Driver driver(dir.Path());
+    HOST_CHECK_EQ(driver.Fn<IntFn>("GetBaudRate")(), std::stoi(stored));
+    EndHostWithoutUnload();
+  });
+  EXPECT_EQ(failures, 0);
+}
+
+// Hosts connected to an instrument (serial number 12345, so the calibration file is VK60512345.INI) reload
+// the calibration record and set the baud rate in a loop until they are killed.
+TEST(CrashSafety, CalibrationFileSurvivesKillsWhileItIsWritten) {
+  constexpr int kHosts = 4;
+  std::vector<std::unique_ptr<TempDir>> dirs;
+  std::vector<std::unique_ptr<SimProcess>> sims;
+  std::vector<std::unique_ptr<HostProcess>> hosts;
+  for (int h = 0; h < kHosts; ++h) {
+    dirs.push_back(std::make_unique<TempDir>());
+    const TempDir& dir = *dirs.back();
+    sims.push_back(std::make_unique<SimProcess>(dir));
+    WriteDriverIni(dir.Path(), sims.back()->Device(), "BAUDRATE=09600\r\n");
+    WriteFile(dir / "VK60512345.INI", Padding() + CalibrationSection());
+    hosts.push_back(std::make_unique<HostProcess>(dir, [&dir] {
+      Driver driver(dir.Path());
+      InstallScriptedUi(driver);
+      char version[8192] = {};
+      HOST_CHECK_EQ(driver.Fn<int(char*)>("GetFirmwareVersion")(version), 0);  // connects
+      WriteFile(dir / "connected", "");
+      for (int i = 0;; ++i) {
+        driver.Fn<IntFn>("InitializeDriver")();
+        driver.Fn<SetIntFn>("SetBaudRate")(i % 2 == 0 ? 4800 : 9600);
+      }
+    }));
+  }
+  std::mt19937 random(12345);
+  for (int h = 0; h < kHosts; ++h) {
+    const TempDir& dir = *dirs[h];
+    for (int wait = 0; wait < 3000 && !std::filesystem::exists(dir / "connected"); ++wait) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_TRUE(std::filesystem::exists(dir / "connected")) << "host " << h << " did not connect";
+    std::this_thread::sleep_for(std::chrono::milliseconds(5 + random() % 40));
+    hosts[h]->Kill(SIGKILL);
+    ASSERT_EQ(hosts[h]->Wait(kHostTimeoutMs), 100 + SIGKILL);
+    const std::string when = "host " + std::to_string(h);
+    ExpectValues(dir / "VK60512345.INI", "CALIBRATION", CalibrationValues(), when);
+    EXPECT_EQ(ReadFile(dir / "VK60512345.INI").rfind(Padding(), 0), 0u) << when << ": comments lost";
+    ExpectValues(dir / "VK605.INI", "MAIN", {{"BAUDRATE", {"09600", "9600", "4800"}}}, when);
+  }
+}
+
+}  // namespace
+}  // namespace vk605::host
