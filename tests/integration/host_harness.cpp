@@ -1,4 +1,5 @@
 #include "host_harness.h"
+#include "leak_check.h"
 
 #include <algorithm>
 #include <atomic>
@@ -133,6 +134,7 @@ void Check(bool condition, const std::string& what) {
 }
 
 void EndHostWithoutUnload() {
+  Check(!FoundLeaks(), "no memory leaked (LeakSanitizer report above)");
   std::fflush(stderr);
   std::_Exit(std::min(g_failures.load(), 80));
 }
@@ -147,6 +149,7 @@ int RunHost(const TempDir& dir, const std::function<void()>& body) {
     setenv("XDG_RUNTIME_DIR", (dir / "run").c_str(), 1);
     std::filesystem::create_directories(dir / "run");
     body();
+    Check(!FoundLeaks(), "no memory leaked (LeakSanitizer report above)");
     std::fflush(stderr);
     std::_Exit(std::min(g_failures.load(), 80));
   }
