@@ -170,10 +170,10 @@ int Run(int rounds, const std::string& library, const std::string& simulator) {
       "wall, fixed and beyond are per run; CPU is the host process (all threads) as a share of wall\n\n");
   std::printf(
       "| operation     | runs | exchanges/run | wall ms | fixed waits ms | beyond ms | beyond/exchange ms "
-      "| CPU ms | CPU %% of wall | peak RSS MB | result |\n");
+      "| CPU ms | CPU/exchange us | CPU %% of wall | peak RSS MB | result |\n");
   std::printf(
       "|---------------|-----:|--------------:|--------:|---------------:|----------:|-------------------:"
-      "|-------:|--------------:|------------:|--------|\n");
+      "|-------:|----------------:|--------------:|------------:|--------|\n");
   bool all_ok = g_message_boxes == 0;
   for (const Row& row : rows) {
     double runs = row.runs;
@@ -192,9 +192,11 @@ int Run(int rounds, const std::string& library, const std::string& simulator) {
       std::snprintf(verdict, sizeof verdict, "%s", ok ? "ok" : "MISSED");
     }
     std::printf(
-        "| %-13s | %4d | %13.1f | %7.1f | %14.0f | %9.1f | %18.2f | %6.1f | %13.2f | %11.1f | %-6s |\n",
+        "| %-13s | %4d | %13.1f | %7.1f | %14.0f | %9.1f | %18.2f | %6.1f | %15.0f | %13.2f | %11.1f | %-6s "
+        "|\n",
         row.name.c_str(), row.runs, exchanges, row.wall_ms / runs, row.fixed_ms / runs, beyond, per_exchange,
-        row.cpu_ms / runs, cpu_share, static_cast<double>(row.rss_kb) / 1024.0, verdict);
+        row.cpu_ms / runs, exchanges > 0 ? 1000.0 * row.cpu_ms / runs / exchanges : 0.0, cpu_share,
+        static_cast<double>(row.rss_kb) / 1024.0, verdict);
   }
   std::printf(
       "\ntargets: CPU < %.0f %% of wall; beyond fixed waits < %.0f ms per exchange (measurement: < %.0f "
