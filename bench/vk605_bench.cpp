@@ -56,6 +56,7 @@ struct Operation {
   int runs;          // runs measured together
   bool whole_limit;  // beyond-fixed target for the whole operation instead of per exchange
   std::function<int()> run;
+  std::function<void()> prepare = [] {};  // untimed, before the runs
 };
 
 struct Row {
@@ -103,12 +104,14 @@ int Run(int rounds, const std::string& library, const std::string& simulator) {
   std::ofstream(root + "/VK605.INI") << "[MAIN]\r\nPORT=" << sim.Device() << "\r\n";
   const std::string copy = root + "/libvk605.so";
   std::filesystem::copy_file(library, copy);
-  void* handle = ::dlopen(copy.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (handle == nullptr) {
-    std::fprintf(stderr, "vk605_bench: dlopen failed: %s\n", ::dlerror());
-    return 2;
-  }
-  auto fn = [handle](const char* name) {
+  static const VK605UiHandler handler{sizeof(VK605UiHandler), nullptr,    CountMessageBox, OpenDialog,
+                                      SetDialogText,          PollDialog, CloseDialog};
+  void* handle = nullptr;
+  int (*initialize)() = nullptr;
+  unsigned (*read_head)(unsigned, double*, int*, char*) = nullptr;
+  int (*measure)(double*) = nullptr;
+  int (*remote)(double*) = nullptr;
+  auto fn = [&handle](const char* name) {
     void* symbol = ::dlsym(handle, name);
     if (symbol == nullptr) {
       std::fprintf(stderr, "vk605_bench: missing export %s\n", name);
@@ -116,14 +119,22 @@ int Run(int rounds, const std::string& library, const std::string& simulator) {
     }
     return symbol;
   };
-  auto set_ui = reinterpret_cast<int (*)(const VK605UiHandler*)>(fn("SetUserInterfaceHandler"));
-  auto initialize = reinterpret_cast<int (*)()>(fn("InitializeDriver"));
-  auto read_head = reinterpret_cast<unsigned (*)(unsigned, double*, int*, char*)>(fn("ReadHead"));
-  auto measure = reinterpret_cast<int (*)(double*)>(fn("PerformMeasurement"));
-  auto remote = reinterpret_cast<int (*)(double*)>(fn("PerformRemoteMeasurement"));
-  static const VK605UiHandler handler{sizeof(VK605UiHandler), nullptr,    CountMessageBox, OpenDialog,
-                                      SetDialogText,          PollDialog, CloseDialog};
-  set_ui(&handler);
+  // Loads the library like a host; a reload runs the driver's exit sequence first and then starts afresh
+  // with the files the first run left.
+  auto load = [&] {
+    if (handle != nullptr) ::dlclose(handle);
+    handle = ::dlopen(copy.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) {
+      std::fprintf(stderr, "vk605_bench: dlopen failed: %s\n", ::dlerror());
+      std::exit(2);
+    }
+    reinterpret_cast<int (*)(const VK605UiHandler*)>(fn("SetUserInterfaceHandler"))(&handler);
+    initialize = reinterpret_cast<int (*)()>(fn("InitializeDriver"));
+    read_head = reinterpret_cast<unsigned (*)(unsigned, double*, int*, char*)>(fn("ReadHead"));
+    measure = reinterpret_cast<int (*)(double*)>(fn("PerformMeasurement"));
+    remote = reinterpret_cast<int (*)(double*)>(fn("PerformRemoteMeasurement"));
+  };
+  load();
 
   static char text[8192];
   static double spectra[40];
@@ -133,7 +144,10 @@ int Run(int rounds, const std::string& library, const std::string& simulator) {
   // 1000 ms wake-up + 500 ms for the acknowledgement read (a one-line reply ends only at its time-out)
   // + 200 ms before the spectral read; status queries none.
   std::vector<Operation> operations = {
-      {"connect", 3500, 1, false, [&] { return initialize(); }},
+      // The first connect creates the calibration file <serial>.INI and writes each of its keys (one
+      // durable write each); a later connect finds them all in place.
+      {"first connect", 3500, 1, false, [&] { return initialize(); }},
+      {"connect", 3500, 1, false, [&] { return initialize(); }, [&] { load(); }},
       {"status", 0, 10 * rounds, false, status_once},
       {"measurement", 1200, rounds, true, [&] { return measure(spectra); }},
       {"trigger", 1700, rounds, false, [&] { return remote(spectra); }},
@@ -146,11 +160,12 @@ int Run(int rounds, const std::string& library, const std::string& simulator) {
   };
 
   std::vector<Row> rows;
-  sim.TakeCommandCount();
   for (const Operation& op : operations) {
     Row row;
     row.name = op.name;
     row.whole_limit = op.whole_limit;
+    op.prepare();
+    sim.TakeCommandCount();
     Sample before = Now();
     for (int i = 0; i < op.runs && row.result == 0; ++i) {
       row.result = op.run();
