@@ -25,6 +25,12 @@ VK605_WINDOWS_PACKAGES=(
   wine64
 )
 
+# shellcheck disable=SC2034 # used by scripts/fuzz
+VK605_FUZZ_PACKAGES=(
+  clang
+  libclang-rt-14-dev
+)
+
 vk605_package_installed() {
   local status
   status=$(dpkg-query -W -f='${db:Status-Abbrev}' "$1" 2>/dev/null) || return 1

@@ -21,8 +21,7 @@ void CopyText(char* destination, const char* text) {
 }  // namespace
 
 int Connection::Exchange(const ProtocolCommand& command, char* reply) {
-  ctx_.channel.SetRequiredCount(command.reply_lines);
-  return ctx_.channel.Transact(command.text, command.timeout_ms, reply);
+  return ctx_.channel.Transact(command.text, command.timeout_ms, command.reply_lines, reply);
 }
 
 void Connection::BusyWait(std::uint32_t ms) {

@@ -59,9 +59,9 @@ bool IsAccepted(std::string_view reply) {
 }
 
 bool ParseSpectralReply(std::string_view reply, double* values) {
+  constexpr int kFirstMeasured = 4;
+  constexpr int kLastMeasured = kFirstMeasured + kMeasuredPoints - 1;
   double parsed[kSpectrumPoints];
-  float first = -1.0f;
-  float value = 0.01f;
   std::size_t search = 1;  // the instrument's reply never starts with a value's decimal point
   for (int i = 0; i < kMeasuredPoints; ++i) {
     std::size_t point = reply.find('.', search);
@@ -71,13 +71,12 @@ bool ParseSpectralReply(std::string_view reply, double* values) {
     std::size_t start = point >= 3 ? point - 3 : 0;
     std::optional<float> read = ReadFloat(reply.substr(start, 6));
     if (!read) return false;
-    value = *read;
-    if (first < 0.0f) first = value;
-    parsed[4 + i] = ToReflectance(value);
+    parsed[kFirstMeasured + i] = ToReflectance(*read);
     search = point + 1;
   }
-  for (int i = 0; i < 4; ++i) parsed[i] = ToReflectance(first);
-  for (int i = 4 + kMeasuredPoints; i < kSpectrumPoints; ++i) parsed[i] = ToReflectance(value);
+  // The unmeasured ends repeat the nearest measured value, whatever its sign was before clamping.
+  for (int i = 0; i < kFirstMeasured; ++i) parsed[i] = parsed[kFirstMeasured];
+  for (int i = kLastMeasured + 1; i < kSpectrumPoints; ++i) parsed[i] = parsed[kLastMeasured];
   if (values != nullptr) {
     for (int i = 0; i < kSpectrumPoints; ++i) values[i] = parsed[i];
   }

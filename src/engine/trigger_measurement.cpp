@@ -21,15 +21,19 @@ bool IsAbandoned(const std::shared_ptr<TriggerJob>& job) {
   return job->abandoned;
 }
 
-// Polls the serial layer, outside the channel's mutex, for the instrument's unsolicited "<00>".
+// Polls the serial layer for the instrument's unsolicited "<00>": reads of up to three lines or 500 ms
+// (the time-out the arming exchange left), 50 ms apart. Each read holds the channel's lock, so an
+// abandoned worker's read never takes the reply of the measurement that follows, and other exchanges
+// get the line between reads.
 int WaitForAcknowledgement(EngineContext& ctx, const std::shared_ptr<TriggerJob>& job) {
+  constexpr std::uint32_t kReadTimeoutMs = 500;
+  constexpr std::uint32_t kReadLines = 3;
   std::array<char, kReplyBufferSize> buffer{};
   const std::uint64_t start = ctx.clock.TickMs();
-  ctx.channel.SetRequiredCount(3);
   for (;;) {
     if (IsAbandoned(job)) return result::kTriggerAborted;
     buffer.fill('\0');
-    ctx.channel.ReadPort(buffer.data());
+    ctx.channel.ReadUnasked(kReadTimeoutMs, kReadLines, buffer.data());
     if (IsAccepted(buffer.data())) return 0;
     if (ctx.clock.TickMs() - start > kAcknowledgementLimitMs) return result::kTriggerTimeout;
     ctx.clock.WaitMs(50);
@@ -61,9 +65,9 @@ void TriggerWorkers::JoinAll() {
 void RunTriggerWorker(EngineContext& ctx, const std::shared_ptr<TriggerJob>& job) {
   Connection connection(ctx);
   std::array<char, kReplyBufferSize> reply{};
-  ctx.channel.SetRequiredCount(0);
-  // The port stays open for the whole trigger so the acknowledgement is not lost between reads.
-  ctx.channel.SetHoldPortOpen(1);
+  // The port stays open for the whole trigger so the acknowledgement is not lost between reads. (Every
+  // exchange sets its own reply-line count, so the worker leaves the channel's count alone.)
+  ctx.channel.SetHoldPortOpenLocked(1);
   connection.WakeInstrument();
   if (connection.Exchange(command::kMeasuringMode, reply.data()) == 0) {
     connection.Exchange(command::kTriggerArm, reply.data());
@@ -79,7 +83,7 @@ void RunTriggerWorker(EngineContext& ctx, const std::shared_ptr<TriggerJob>& job
     std::memcpy(status.data(), ctx.state.MeasurementStatus, status.size());
     connection.QueryStatus(status.data());
   }
-  ctx.channel.SetHoldPortOpen(ctx.settings.HoldPortOpen);
+  ctx.channel.SetHoldPortOpenLocked(ctx.settings.HoldPortOpen);
 
   std::lock_guard<std::mutex> lock(job->mutex);
   if (!job->abandoned) {

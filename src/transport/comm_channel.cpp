@@ -79,4 +79,23 @@ int CommChannel::Transact(const char* command, std::uint32_t timeout_ms, char* r
   return result;
 }
 
+int CommChannel::Transact(const char* command, std::uint32_t timeout_ms, std::uint32_t reply_lines,
+                          char* reply) {
+  NamedMutexLock lock(mutex_);
+  SetRequiredCount(reply_lines);
+  return Transact(command, timeout_ms, reply);
+}
+
+int CommChannel::ReadUnasked(std::uint32_t timeout_ms, std::uint32_t reply_lines, char* reply) {
+  NamedMutexLock lock(mutex_);
+  SetTimeout(timeout_ms);
+  SetRequiredCount(reply_lines);
+  return ReadPort(reply);
+}
+
+void CommChannel::SetHoldPortOpenLocked(int hold) {
+  NamedMutexLock lock(mutex_);
+  SetHoldPortOpen(hold);
+}
+
 }  // namespace vk605

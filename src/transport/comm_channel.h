@@ -15,6 +15,14 @@ class CommChannel : public UsbLink {
 
   // reply holds kReplyBufferSize bytes. An empty command only reads. Results: 0, 2, 110.
   int Transact(const char* command, std::uint32_t timeout_ms, char* reply);
+  // Transact with the reply's line count set under the same lock, so threads sharing the channel (a
+  // trigger's worker and the next measurement) never complete a reply by another exchange's count.
+  int Transact(const char* command, std::uint32_t timeout_ms, std::uint32_t reply_lines, char* reply);
+  // One read of what the instrument sends unasked, on the serial port as it is, under the channel's lock:
+  // it can neither take the reply of another thread's exchange nor use the port while that one closes it.
+  int ReadUnasked(std::uint32_t timeout_ms, std::uint32_t reply_lines, char* reply);
+  // Hold-port-open changed under the channel's lock, for threads other than the exchanging one.
+  void SetHoldPortOpenLocked(int hold);
 
  private:
   NamedMutex mutex_;

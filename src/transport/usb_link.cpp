@@ -8,16 +8,17 @@ namespace vk605 {
 
 namespace {
 
-// The pipe mutexes are system-wide and live as long as the process, like the handles other processes of
-// the driver hold on the same names; the first channel of the process creates them, read pipe first.
+// The pipe mutexes are system-wide and live as long as the loaded library, like the handles other
+// processes of the driver hold on the same names; the first channel creates them, read pipe first. Being
+// complete before that channel, they are destroyed after it, and unloading the library frees them.
 NamedMutex& ReadPipeMutex() {
-  static NamedMutex* mutex = new NamedMutex("USBReadPipeMutex");
-  return *mutex;
+  static NamedMutex mutex("USBReadPipeMutex");
+  return mutex;
 }
 
 NamedMutex& WritePipeMutex() {
-  static NamedMutex* mutex = new NamedMutex("USBWritePipeMutex");
-  return *mutex;
+  static NamedMutex mutex("USBWritePipeMutex");
+  return mutex;
 }
 
 constexpr const char* kNoDevice = "The handle to the device is NULL.";

@@ -8,6 +8,7 @@
 #include <random>
 
 #include "host_harness.h"
+#include "leak_check.h"
 
 namespace vk605::host {
 
@@ -49,6 +50,7 @@ void Driver::Unload() {
 }
 
 void EndHostWithoutUnload() {
+  Check(!FoundLeaks(), "no memory leaked (LeakSanitizer report above)");
   std::fflush(stderr);
   std::_Exit(std::min(HostFailures(), 80));
 }
@@ -63,6 +65,7 @@ int RunHost(const TempDir& dir, const std::function<void()>& body) {
     setenv("XDG_RUNTIME_DIR", (dir / "run").c_str(), 1);
     std::filesystem::create_directories(dir / "run");
     body();
+    Check(!FoundLeaks(), "no memory leaked (LeakSanitizer report above)");
     std::fflush(stderr);
     std::_Exit(std::min(HostFailures(), 80));
   }

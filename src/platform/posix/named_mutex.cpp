@@ -55,16 +55,17 @@ void Flock(int fd, int operation) {
   }
 }
 
-// The shared locks by name. Never destroyed, so NamedMutex objects that are static themselves may still
-// release theirs at process exit.
+// The shared locks by name. Every named NamedMutex reaches the table while it is constructed, so the
+// table is complete before any of them and destroyed after all of them (a NamedMutex's destructor never
+// uses it anyway). They are ordinary statics so that unloading the library frees them.
 std::mutex& TableMutex() {
-  static auto* mutex = new std::mutex;
-  return *mutex;
+  static std::mutex mutex;
+  return mutex;
 }
 
 std::map<std::string, std::weak_ptr<SharedLock>>& Table() {
-  static auto* table = new std::map<std::string, std::weak_ptr<SharedLock>>;
-  return *table;
+  static std::map<std::string, std::weak_ptr<SharedLock>> table;
+  return table;
 }
 
 std::shared_ptr<SharedLock> NewSharedLock(const std::string& name) {

@@ -36,10 +36,15 @@ class PosixPrivateProfile : public PrivateProfile {
                    const std::string& file) override {
     std::string content;
     // A file that exists but cannot be read is not overwritten: its other settings would be lost.
-    if (ReadWholeFile(file, content) == ReadOutcome::kFailed) return false;
+    ReadOutcome outcome = ReadWholeFile(file, content);
+    if (outcome == ReadOutcome::kFailed) return false;
     IniText ini(content);
     ini.Set(section, key, text);
-    return ReplaceFileAtomically(file, ini.Serialise());
+    std::string updated = ini.Serialise();
+    // The settings code writes every value it loads straight back; a file that already holds exactly
+    // that text is left alone instead of being replaced (and flushed to disk) once more.
+    if (outcome == ReadOutcome::kRead && updated == content) return true;
+    return ReplaceFileAtomically(file, updated);
   }
 
   bool CanOpenForReading(const std::string& file) override {

@@ -44,6 +44,15 @@ TEST(SpectralReply, ZeroAndNegativeValuesClampToOneHundredThousandth) {
   EXPECT_DOUBLE_EQ(values[4], 0.00001);
 }
 
+// Found by fuzzing: a negative 400 nm value must not let 360-390 nm copy a later wavelength's value.
+TEST(SpectralReply, NegativeFirstValuePadsWithTheClampedFirstValue) {
+  double values[40] = {};
+  ASSERT_TRUE(ParseSpectralReply(ThreeLineReply(" -0.05"), values));
+  EXPECT_DOUBLE_EQ(values[4], 0.00001);
+  EXPECT_DOUBLE_EQ(values[5], Percent(12.63f));
+  for (int i = 0; i < 4; ++i) EXPECT_DOUBLE_EQ(values[i], 0.00001) << i;
+}
+
 TEST(SpectralReply, ThreeDigitsBeforeThePointReadAsOne) {
   double values[40] = {};
   ASSERT_TRUE(ParseSpectralReply(ThreeLineReply("100.00"), values));

@@ -33,6 +33,21 @@ TEST_F(PrivateProfilePosixTest, WriteKeepsTheFilePermissions) {
   EXPECT_EQ(status.st_mode & 07777, 0640u);
 }
 
+// Loading a setting writes it straight back; when nothing changes the file is not replaced again.
+TEST_F(PrivateProfilePosixTest, WritingTheStoredValueLeavesTheFileAlone) {
+  WriteBytes(file_, "[MAIN]\r\nPORT=COM1:\r\n");
+  struct stat before {};
+  ASSERT_EQ(::stat(file_.c_str(), &before), 0);
+  ASSERT_TRUE(profile_.WriteString("MAIN", "PORT", "COM1:", file_));
+  struct stat after {};
+  ASSERT_EQ(::stat(file_.c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  EXPECT_EQ(ReadBytes(file_), "[MAIN]\r\nPORT=COM1:\r\n");
+  // A different value replaces the file.
+  ASSERT_TRUE(profile_.WriteString("MAIN", "PORT", "COM2:", file_));
+  EXPECT_EQ(ReadBytes(file_), "[MAIN]\r\nPORT=COM2:\r\n");
+}
+
 // An operator may link the settings file to a shared location; the write goes there and the link stays.
 TEST_F(PrivateProfilePosixTest, WriteThroughSymbolicLinkKeepsTheLink) {
   std::string target = directory_.File("shared.ini");
