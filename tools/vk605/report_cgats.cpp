@@ -40,9 +40,10 @@ std::string FormatCgats(const MeasurementReport& report) {
   SetText(it8, "MEASUREMENT_GEOMETRY", p.specular_mode == "excluded" ? "SCE" : "SCI");
   SetText(it8, "ILLUMINATION_NAME", Colorimeter::kIlluminant);
   SetText(it8, "OBSERVER_ANGLE", Colorimeter::kObserver);
-  SetText(it8, "SPECTRAL_START_NM", FormatInt(kStartNm));
-  SetText(it8, "SPECTRAL_END_NM", FormatInt(kStartNm + kIntervalNm * (kBands - 1)));
-  SetText(it8, "SPECTRAL_NORM", "1");
+  cmsIT8SetPropertyUncooked(it8, "SPECTRAL_BANDS", FormatInt(kBands).c_str());
+  cmsIT8SetPropertyUncooked(it8, "SPECTRAL_START_NM", FormatInt(kStartNm).c_str());
+  cmsIT8SetPropertyUncooked(it8, "SPECTRAL_END_NM", FormatInt(kStartNm + kIntervalNm * (kBands - 1)).c_str());
+  cmsIT8SetPropertyUncooked(it8, "SPECTRAL_NORM", "1.0");
 
   const int fields = 8 + kBands;
   cmsIT8SetPropertyDbl(it8, "NUMBER_OF_FIELDS", fields);

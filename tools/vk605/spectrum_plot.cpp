@@ -14,8 +14,8 @@ namespace vk605::tool {
 
 namespace {
 
-constexpr double kWidth = 800, kHeight = 520;
-constexpr double kLeft = 80, kRight = 180, kTop = 50, kBottom = 90;
+constexpr double kWidth = 860, kHeight = 520;
+constexpr double kLeft = 80, kRight = 230, kTop = 50, kBottom = 90;
 
 struct Colour {
   double r, g, b;
@@ -64,7 +64,7 @@ void DrawFrame(cairo_t* cr, const Axes& axes) {
     cairo_set_source_rgb(cr, 0, 0, 0);
     Text(cr, axes.X(360) - 8, axes.Y(percent), FormatInt(static_cast<long long>(percent)), 1.0, 0.5);
   }
-  for (int nm = 400; nm <= 750; nm += 50) {
+  for (int nm : {360, 400, 450, 500, 550, 600, 650, 700, 750}) {
     cairo_set_source_rgb(cr, 0.88, 0.88, 0.88);
     cairo_move_to(cr, axes.X(nm), axes.Y(0));
     cairo_line_to(cr, axes.X(nm), axes.Y(axes.TopPercent()));
