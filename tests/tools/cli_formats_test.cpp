@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <regex>
 #include <sstream>
 
 #include "colour_reference.h"
@@ -57,6 +58,9 @@ class CliFormats : public ::testing::Test {
   static void SetUpTestSuite() {
     home_ = new ToolHome();
     reference_ = ReferenceLabOf(DefaultSample());
+    // A calibration first, so the record holds the calibration time every file must carry.
+    ToolResult calibration = home_->Run({"--simulate", "--answer", "ok", "calibrate"});
+    ASSERT_EQ(calibration.exit_code, 0) << calibration.err;
   }
   static void TearDownTestSuite() { delete home_; }
   static ToolResult Measure(const std::string& format, const std::string& file) {
@@ -77,7 +81,9 @@ TEST_F(CliFormats, JsonCarriesProvenanceReadingsAndSpread) {
   EXPECT_EQ(document["provenance"]["firmware"], "VK605 V1.07");
   EXPECT_EQ(document["provenance"]["driver_version"], "1.0.0");
   EXPECT_EQ(document["provenance"]["specular_mode"], "excluded");
-  EXPECT_FALSE(document["provenance"]["calibration_time"].get<std::string>().empty());
+  // The driver's own form, month first: "12/09/2026 00:24:04".
+  std::string calibrated = document["provenance"]["calibration_time"];
+  EXPECT_TRUE(std::regex_match(calibrated, std::regex(R"(\d\d/\d\d/\d{4} \d\d:\d\d:\d\d)"))) << calibrated;
   EXPECT_EQ(document["illuminant"], "D65");
   EXPECT_EQ(document["observer"], "10");
   ASSERT_EQ(document["readings"].size(), 3u);
@@ -168,8 +174,9 @@ TEST_F(CliFormats, SpectralSheetIsReadBackByLibcolord) {
   EXPECT_EQ(cd_spectrum_get_size(first), 40u);
   EXPECT_DOUBLE_EQ(cd_spectrum_get_start(first), 360.0);
   EXPECT_DOUBLE_EQ(cd_spectrum_get_end(first), 750.0);
-  EXPECT_NEAR(cd_spectrum_get_value_for_nm(first, 400), 0.5231, 1e-9);
-  EXPECT_NEAR(cd_spectrum_get_value_for_nm(first, 700), 0.8021, 1e-9);
+  // The driver hands over single-precision readings.
+  EXPECT_NEAR(cd_spectrum_get_value_for_nm(first, 400), 0.5231, 1e-6);
+  EXPECT_NEAR(cd_spectrum_get_value_for_nm(first, 700), 0.8021, 1e-6);
   g_object_unref(it8);
 }
 

@@ -63,7 +63,17 @@ std::string DevicePath(const std::string& port) {
   return port;
 }
 
-// Processes other than this one with the device open.
+// The parent process id of a /proc entry.
+std::string ParentOf(const fs::path& process) {
+  std::string status;
+  ReadWholeFile((process / "status").string(), status);
+  std::size_t at = status.find("\nPPid:");
+  return at == std::string::npos ? std::string()
+                                 : Trim(status.substr(at + 6, status.find('\n', at + 1) - at - 6));
+}
+
+// Processes with the device open, other than this one and its children (the simulator keeps its own pty
+// end open by design).
 std::vector<std::string> Holders(const std::string& device) {
   std::vector<std::string> holders;
   std::error_code error;
@@ -73,6 +83,7 @@ std::vector<std::string> Holders(const std::string& device) {
   for (const auto& process : fs::directory_iterator("/proc", error)) {
     std::string pid = process.path().filename().string();
     if (pid.find_first_not_of("0123456789") != std::string::npos || pid == self) continue;
+    if (ParentOf(process.path()) == self) continue;
     std::error_code fd_error;
     for (const auto& fd : fs::directory_iterator(process.path() / "fd", fd_error)) {
       std::error_code link_error;
