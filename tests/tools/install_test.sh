@@ -18,8 +18,15 @@ done
 # The installed program finds the installed driver beside itself (../lib...).
 "$prefix/bin/vk605" --version | grep -qx 'vk605 [0-9.]*'
 
-flags=$(PKG_CONFIG_PATH="$libdir/pkgconfig" pkg-config --cflags --libs vk605)
-[[ "$flags" == "-I$prefix/include -L$libdir -lvk605" ]] || { echo "pkg-config says: $flags" >&2; exit 1; }
+cflags=$(PKG_CONFIG_PATH="$libdir/pkgconfig" pkg-config --cflags vk605)
+libs=$(PKG_CONFIG_PATH="$libdir/pkgconfig" pkg-config --libs vk605)
+flags="$cflags $libs"
+include_dir=${cflags#-I}
+include_dir=${include_dir%% *}
+library_dir=${libs#-L}
+library_dir=${library_dir%% *}
+[[ -f "$include_dir/vk605/vk605.h" && -f "$library_dir/libvk605.so" && "$libs" == *-lvk605* ]] ||
+  { echo "pkg-config says: $flags" >&2; exit 1; }
 
 mkdir -p "$scratch/host"
 cat >"$scratch/host/CMakeLists.txt" <<'CMAKE'
@@ -40,5 +47,6 @@ cmake --build "$scratch/host/build" >/dev/null
 XDG_CONFIG_HOME=$scratch/config XDG_RUNTIME_DIR=$scratch/run VK605_REGISTRY=$scratch/registry.ini \
   "$scratch/host/build/host" | grep -qx 40
 # The CFLAGS and LIBS of pkg-config build the same host.
+# shellcheck disable=SC2086 # the flags are words
 cc "$scratch/host/host.c" $flags -o "$scratch/host-pc"
 echo "install: ok"
