@@ -52,17 +52,6 @@ class Findings {
   bool failed_ = false;
 };
 
-// The device the driver opens for a PORT value ("COM3:" is /dev/ttyS2 on this platform).
-std::string DevicePath(const std::string& port) {
-  std::string name = port;
-  if (!name.empty() && name.back() == ':') name.pop_back();
-  if (Lower(name).rfind("com", 0) == 0 && name.size() > 3 &&
-      name.find_first_not_of("0123456789", 3) == std::string::npos) {
-    return "/dev/ttyS" + std::to_string(std::stoi(name.substr(3)) - 1);
-  }
-  return port;
-}
-
 // The parent process id of a /proc entry.
 std::string ParentOf(const fs::path& process) {
   std::string status;
@@ -138,7 +127,7 @@ ExitCode RunDoctor(const Invocation& invocation) {
                     "vk605 config set port /dev/ttyUSB0 (vk605 ports lists the candidates)");
     return ExitCode::kNoInstrument;
   }
-  std::string device = DevicePath(port);
+  std::string device = DeviceForPort(port);
   struct stat status {};
   if (::stat(device.c_str(), &status) != 0) {
     findings.Report("port", Verdict::kFail, "port " + port + ": " + device + " does not exist",

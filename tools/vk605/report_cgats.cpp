@@ -13,6 +13,17 @@ namespace vk605::tool {
 
 namespace {
 
+// CGATS strings are quoted and have no escape: a quote or a line end inside one (an instrument may report
+// any text as its serial number) would end the string early and make the file unreadable.
+std::string CgatsText(const std::string& text) {
+  std::string out = text;
+  for (char& c : out) {
+    if (c == '"') c = '\'';
+    if (static_cast<unsigned char>(c) < 0x20) c = ' ';
+  }
+  return out;
+}
+
 std::string Describe(const Provenance& p) {
   return p.model + " serial " + p.serial + ", firmware " + p.firmware + ", driver " + p.driver_version +
          ", calibrated " + (p.calibration_time.empty() ? std::string("unknown") : p.calibration_time) +
@@ -20,7 +31,7 @@ std::string Describe(const Provenance& p) {
 }
 
 void SetText(cmsHANDLE it8, const char* key, const std::string& value) {
-  cmsIT8SetPropertyStr(it8, key, value.c_str());
+  cmsIT8SetPropertyStr(it8, key, CgatsText(value).c_str());
 }
 
 }  // namespace
@@ -86,9 +97,9 @@ std::string FormatCgats(const MeasurementReport& report) {
 std::string FormatSpect(const MeasurementReport& report) {
   CdIt8* it8 = cd_it8_new_with_kind(CD_IT8_KIND_SPECT);
   cd_it8_set_originator(it8, ("vk605 " + report.provenance.tool_version).c_str());
-  cd_it8_set_title(it8, Describe(report.provenance).c_str());
-  cd_it8_set_instrument(it8, report.provenance.model.c_str());
-  cd_it8_set_reference(it8, ("created " + report.provenance.created).c_str());
+  cd_it8_set_title(it8, CgatsText(Describe(report.provenance)).c_str());
+  cd_it8_set_instrument(it8, CgatsText(report.provenance.model).c_str());
+  cd_it8_set_reference(it8, CgatsText("created " + report.provenance.created).c_str());
   for (std::size_t r = 0; r < report.readings.size(); ++r) {
     CdSpectrum* spectrum = cd_spectrum_sized_new(kBands);
     for (double value : report.readings[r].reflectance) cd_spectrum_add_value(spectrum, value);

@@ -42,6 +42,17 @@ bool HasUart(const std::string& name) {
 
 }  // namespace
 
+std::string DeviceForPort(const std::string& port) {
+  std::string name = port;
+  if (!name.empty() && name.back() == ':') name.pop_back();
+  if (name.size() > 3 && name.size() < 8 && Lower(name.substr(0, 3)) == "com" &&
+      name.find_first_not_of("0123456789", 3) == std::string::npos) {
+    int number = std::stoi(name.substr(3));
+    if (number >= 1) return "/dev/ttyS" + std::to_string(number - 1);
+  }
+  return port;
+}
+
 SerialCandidate DescribeSerialDevice(const std::string& path) {
   SerialCandidate candidate;
   candidate.path = path;

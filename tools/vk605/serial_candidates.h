@@ -20,6 +20,10 @@ struct SerialCandidate {
 
 // /dev/serial/by-id/*, ttyUSB*, ttyACM* and the ttyS* ports that have a UART behind them.
 std::vector<SerialCandidate> FindSerialCandidates();
+// The device the driver opens for a PORT value: "COMn" or "COMn:" is /dev/ttyS<n-1> on this platform,
+// anything else is a path already.
+std::string DeviceForPort(const std::string& port);
+
 // The same facts for one device path.
 SerialCandidate DescribeSerialDevice(const std::string& path);
 
