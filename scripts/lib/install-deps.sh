@@ -13,6 +13,12 @@ VK605_BASE_PACKAGES=(
   googletest
   libgtest-dev
   python3
+  pkg-config
+  libcolord-dev
+  colord-data
+  liblcms2-dev
+  libcairo2-dev
+  nlohmann-json3-dev
 )
 
 # shellcheck disable=SC2034 # used by the scripts that source this file

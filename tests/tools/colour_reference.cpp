@@ -1,0 +1,82 @@
+#include "colour_reference.h"
+
+#include <cmath>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <vector>
+
+namespace vk605::tooltest {
+
+namespace {
+
+struct Sheet {
+  double start = 0, end = 0;
+  std::vector<std::vector<double>> rows;
+};
+
+Sheet ReadSheet(const std::string& path) {
+  std::ifstream in(path);
+  if (!in) throw std::runtime_error("cannot read " + path);
+  Sheet sheet;
+  std::string line;
+  bool data = false;
+  while (std::getline(in, line)) {
+    std::istringstream words(line);
+    std::string first;
+    words >> first;
+    if (first == "SPECTRAL_START_NM") words >> sheet.start;
+    if (first == "SPECTRAL_END_NM") words >> sheet.end;
+    if (first == "END_DATA") break;
+    if (data && !first.empty()) {
+      std::vector<double> row{std::stod(first)};
+      double value;
+      while (words >> value) row.push_back(value);
+      sheet.rows.push_back(row);
+    }
+    if (first == "BEGIN_DATA") data = true;
+  }
+  return sheet;
+}
+
+double At(const std::vector<double>& values, double start, double end, double nm) {
+  if (nm <= start) return values.front();
+  if (nm >= end) return values.back();
+  double step = (end - start) / static_cast<double>(values.size() - 1);
+  double position = (nm - start) / step;
+  std::size_t i = static_cast<std::size_t>(position);
+  if (i + 1 >= values.size()) return values.back();
+  double fraction = position - static_cast<double>(i);
+  return values[i] + (values[i + 1] - values[i]) * fraction;
+}
+
+double F(double t) {
+  constexpr double kDelta = 6.0 / 29.0;
+  return t > kDelta * kDelta * kDelta ? std::cbrt(t) : t / (3 * kDelta * kDelta) + 4.0 / 29.0;
+}
+
+}  // namespace
+
+ReferenceLab ReferenceLabOf(const std::array<double, 40>& reflectance, const std::string& data_directory) {
+  Sheet cmf = ReadSheet(data_directory + "/cmf/CIE1964-10deg-XYZ.cmf");
+  Sheet d65 = ReadSheet(data_directory + "/illuminant/CIE-D65.sp");
+  std::vector<double> r(reflectance.begin(), reflectance.end());
+  double x = 0, y = 0, z = 0, xw = 0, yw = 0, zw = 0;
+  for (double nm = cmf.start; nm <= cmf.end; nm += 1.0) {
+    double s = At(d65.rows[0], d65.start, d65.end, nm);
+    double xb = At(cmf.rows[0], cmf.start, cmf.end, nm);
+    double yb = At(cmf.rows[1], cmf.start, cmf.end, nm);
+    double zb = At(cmf.rows[2], cmf.start, cmf.end, nm);
+    double rho = At(r, 360, 750, nm);
+    x += s * xb * rho;
+    y += s * yb * rho;
+    z += s * zb * rho;
+    xw += s * xb;
+    yw += s * yb;
+    zw += s * zb;
+  }
+  double fx = F(x / xw), fy = F(y / yw), fz = F(z / zw);
+  return ReferenceLab{116 * fy - 16, 500 * (fx - fy), 200 * (fy - fz)};
+}
+
+}  // namespace vk605::tooltest
