@@ -22,6 +22,7 @@ int ScriptMessageBox(void*, const char* text, const char* caption, unsigned type
 
 void* ScriptOpenDialog(void*, const char* caption, const char* text, const char* button) {
   g_script.dialog_events.push_back(std::string("open:") + caption + "|" + text + "|" + button);
+  g_script.opened = std::chrono::steady_clock::now();
   return &g_script;
 }
 
@@ -32,7 +33,10 @@ void ScriptSetDialogText(void*, void*, const char* text) {
 int ScriptPollDialog(void*, void*) {
   ++g_script.polls;
   std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  return g_script.press_after_polls > 0 && g_script.polls >= g_script.press_after_polls;
+  const bool pressed_by_time =
+      g_script.press_after_ms > 0 && std::chrono::steady_clock::now() - g_script.opened >=
+                                         std::chrono::milliseconds(g_script.press_after_ms);
+  return pressed_by_time || (g_script.press_after_polls > 0 && g_script.polls >= g_script.press_after_polls);
 }
 
 void ScriptCloseDialog(void*, void*) {

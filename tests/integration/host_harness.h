@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
@@ -72,7 +73,9 @@ struct UiScript {
   int default_answer = 7;  // IDNO
   std::vector<std::string> dialog_events;
   int press_after_polls = 0;
+  int press_after_ms = 0;  // the button is pressed this long after the dialog opened
   int polls = 0;
+  std::chrono::steady_clock::time_point opened{};
 };
 UiScript& Script();
 // Installs the scripted handler in the loaded driver.

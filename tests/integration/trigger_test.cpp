@@ -1,7 +1,9 @@
 // Triggered measurements through the exports, against vk605-sim.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <regex>
 
 #include "host_harness.h"
 #include "sim_process.h"
@@ -10,6 +12,7 @@ namespace vk605::host {
 namespace {
 
 using IntFn = int();
+using MeasureFn = int(double*);
 double Percent(float value) {
   return static_cast<double>(value) * 0.01;
 }
@@ -70,6 +73,95 @@ TEST(Trigger, AbortReturnsAtOnceAndTheNextMeasurementWorks) {
     EndHostWithoutUnload();
   });
   EXPECT_EQ(failures, 0);
+}
+
+// No acknowledgement within 30 s: the worker gives up and the caller receives 122. Options pointing to 0
+// show no dialog, as no options do.
+TEST(Trigger, UnacknowledgedTriggerEndsAfterThirtySeconds) {
+  TempDir dir;
+  SimProcess sim(dir, {"--trigger-never"});
+  PointDriverAt(dir, sim);
+  int failures = RunHost(dir, [&] {
+    Driver driver(dir.Path());
+    InstallScriptedUi(driver);
+    HOST_CHECK_EQ(driver.Fn<IntFn>("InitializeDriver")(), 0);
+    Script().dialog_events.clear();
+    double spectra[40];
+    for (double& v : spectra) v = -1.0;
+    auto start = std::chrono::steady_clock::now();
+    HOST_CHECK_EQ(driver.Fn<int(double*, int)>("PerformTriggerMeasurement")(spectra, 0), 122);
+    HOST_CHECK(std::chrono::steady_clock::now() - start >= std::chrono::seconds(30));
+    HOST_CHECK_EQ(spectra[4], -1.0);
+    HOST_CHECK(Script().dialog_events.empty());
+    EndHostWithoutUnload();
+  });
+  EXPECT_EQ(failures, 0);
+}
+
+// The button pressed while the worker waits for the spectral reply (a 25-second exchange): the caller
+// returns 122 without waiting for it, and the next measurement gets its own reply, not the old one.
+TEST(Trigger, AbortDuringTheSpectralReadLeavesTheNextMeasurementItsOwnReply) {
+  TempDir dir;
+  SimProcess sim(dir, {"--trigger-after-ms", "100", "--command-delay", "104GF=8000"});
+  PointDriverAt(dir, sim);
+  int failures = RunHost(dir, [&] {
+    Driver driver(dir.Path());
+    InstallScriptedUi(driver);
+    HOST_CHECK_EQ(driver.Fn<IntFn>("InitializeDriver")(), 0);
+    sim.ClearRecord();
+    // Wake-up 1 s, acknowledgement read 0.5 s, 0.2 s pause: the spectral read starts after about 2 s.
+    Script().press_after_ms = 4000;
+    double spectra[40];
+    for (double& v : spectra) v = -1.0;
+    HOST_CHECK_EQ(driver.Fn<int(double*, int)>("PerformTriggerMeasurement")(spectra, 1), 122);
+    HOST_CHECK_EQ(spectra[4], -1.0);
+    std::vector<std::string> commands = sim.Commands();
+    HOST_CHECK(!commands.empty() && commands.back() == "104GF\\r");  // the worker is inside that read
+    Script().press_after_polls = 0;
+    sim.Set(
+        "spectrum 10.00,11.00,12.00,13.00,14.00,15.00,16.00,17.00,18.00,19.00,20.00,21.00,22.00,23.00,"
+        "24.00,25.00,26.00,27.00,28.00,29.00,30.00,31.00,32.00,33.00,34.00,35.00,36.00,37.00,38.00,"
+        "39.00,40.00");
+    HOST_CHECK_EQ(driver.Fn<MeasureFn>("PerformMeasurement")(spectra), 0);
+    HOST_CHECK_EQ(spectra[4], Percent(10.00f));
+    HOST_CHECK_EQ(spectra[34], Percent(40.00f));
+    EndHostWithoutUnload();
+  });
+  EXPECT_EQ(failures, 0);
+}
+
+// The trigger's lines in the diagnostics log, in their order.
+TEST(Trigger, TraceHoldsTheTriggerLinesInOrder) {
+  TempDir dir;
+  SimProcess sim(dir, {"--trigger-after-ms", "100"});
+  PointDriverAt(dir, sim);
+  std::filesystem::path log = dir / "trace.log";
+  WriteFile(dir / "registry.ini",
+            "[Software\\Orvanta\\Spectrophotometers\\VK605]\nDiagnosticsFileName=" + log.string() + "\n");
+  int failures = RunHost(dir, [&] {
+    Driver driver(dir.Path());
+    InstallScriptedUi(driver);
+    HOST_CHECK_EQ(driver.Fn<IntFn>("InitializeDriver")(), 0);
+    double spectra[40] = {};
+    HOST_CHECK_EQ(driver.Fn<int(double*, int)>("PerformTriggerMeasurement")(spectra, 1), 0);
+    EndHostWithoutUnload();
+  });
+  ASSERT_EQ(failures, 0);
+  std::string trace = ReadFile(log);
+  std::vector<std::string> entries;
+  std::regex entry("[0-9]{2}/[0-9]{2}/[0-9]{4} [0-9]{2}:[0-9]{2}:[0-9]{2}:  ([^\r]*)\r\n\r\n");
+  for (std::sregex_iterator it(trace.begin(), trace.end(), entry), end; it != end; ++it) {
+    entries.push_back((*it)[1]);
+  }
+  const std::vector<std::string> expected{
+      "Start of Trigger Measurement",    "Trigger command sent to spectrophotometer",
+      "Create CMsgDlg object.",          "Created CMsgDlg dialog and setting captions & text.",
+      "About to create trigger thread.", "Trigger thread created."};
+  auto first = std::find(entries.begin(), entries.end(), expected.front());
+  ASSERT_NE(first, entries.end()) << trace;
+  ASSERT_GE(static_cast<std::size_t>(entries.end() - first), expected.size()) << trace;
+  EXPECT_EQ(std::vector<std::string>(first, first + static_cast<std::ptrdiff_t>(expected.size())), expected)
+      << trace;
 }
 
 }  // namespace
