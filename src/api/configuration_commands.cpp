@@ -3,6 +3,7 @@
 #include <string>
 
 #include "engine/result_code.h"
+#include "settings/one_line.h"
 
 namespace vk605 {
 
@@ -11,7 +12,7 @@ std::uint8_t DigitValue(char digit) {
 }
 
 void ConfigurationCommands::WriteMain(const char* key, const std::string& value) {
-  s_.profile.WriteString("MAIN", key, value, s_.settings_file.Get());
+  s_.profile.WriteString("MAIN", key, OneLine(value), s_.settings_file.Get());
 }
 
 int ConfigurationCommands::ReapplyPort() {

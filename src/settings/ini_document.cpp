@@ -11,6 +11,8 @@
 #include <system_error>
 #include <utility>
 
+#include "settings/one_line.h"
+
 namespace vk605 {
 
 namespace {
@@ -139,7 +141,7 @@ int IniDocument::ExchangeString(const char* key, std::string* value, int save_on
     // A key present with an empty value falls back to the caller's value.
     if (text.empty()) text = *value;
   }
-  profile_.WriteString(section_, key, text, current_.Get());
+  profile_.WriteString(section_, key, OneLine(text), current_.Get());
   *value = std::move(text);
   return 1;
 }
@@ -156,7 +158,7 @@ int IniDocument::ExchangeText(const char* key, char* buffer, std::size_t capacit
     // caller holds.
     if (text.size() >= capacity) text.resize(capacity - 1);
   }
-  profile_.WriteString(section_, key, text, current_.Get());
+  profile_.WriteString(section_, key, OneLine(text), current_.Get());
   std::memcpy(buffer, text.data(), text.size());
   buffer[text.size()] = '\0';
   return 1;

@@ -133,6 +133,16 @@ TEST_F(IniDocumentTest, TextLongerThanTheBufferIsCutAndWrittenBackCut) {
   EXPECT_EQ(Stored("MAIN", "PORT"), "/dev/serial/by-id/u");
 }
 
+// A host's text with a line end must not add lines (keys, sections) to the settings file.
+TEST_F(IniDocumentTest, TextIsWrittenUpToItsFirstLineEnd) {
+  IniDocument document("MAIN", current_, profile_);
+  char language[32] = "English\r\n[MAIN]\r\nPORT=x";
+  document.ExchangeText("LANGUAGE", language, sizeof language, 1);
+  std::string mode = "R\nMODE=9";
+  document.ExchangeString("MODE", &mode, 1);
+  EXPECT_EQ(profile_.Dump(kFile), "[MAIN]\r\nLANGUAGE=English\r\nMODE=R\r\n");
+}
+
 TEST_F(IniDocumentTest, TextSaveOnlyWritesTheBuffer) {
   IniDocument document("CALIBRATION", current_, profile_);
   char date[80] = "07/30/2004 14:05:09";
