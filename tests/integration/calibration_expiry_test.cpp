@@ -24,10 +24,6 @@ const char* const kPrompt =
 const char* const kExpired =
     "The calibration has expired. The instrument must be recalibrated before taking measurements.";
 
-void PointDriverAt(const TempDir& dir, const SimProcess& sim) {
-  WriteFile(dir / "VK605.INI", "[MAIN]\r\nPORT=" + sim.Device() + "\r\n");
-}
-
 // The local time in the calibration file's written form, offset by the given seconds from now.
 std::string LocalTimeText(int offset_seconds) {
   std::time_t t = std::time(nullptr) + offset_seconds;
@@ -57,7 +53,7 @@ std::string Boxes(const std::vector<std::string>& texts) {
 TEST(Calibration, OkThreeTimesBeforeTheInstrumentReportsCalibrated) {
   TempDir dir;
   SimProcess sim(dir, {"--calibrate-after", "3"});
-  PointDriverAt(dir, sim);
+  WriteDriverIni(dir.Path(), sim.Device());
   int failures = RunHost(dir, [&] {
     Driver driver(dir.Path());
     InstallScriptedUi(driver);
@@ -81,7 +77,7 @@ TEST(Calibration, OkThreeTimesBeforeTheInstrumentReportsCalibrated) {
 TEST(Calibration, CancelWhileUncalibratedLeavesCalibrationModeOn) {
   TempDir dir;
   SimProcess sim(dir, {"--uncalibrated"});
-  PointDriverAt(dir, sim);
+  WriteDriverIni(dir.Path(), sim.Device());
   int failures = RunHost(dir, [&] {
     Driver driver(dir.Path());
     InstallScriptedUi(driver);
@@ -114,7 +110,7 @@ TEST(Calibration, CancelWhileUncalibratedLeavesCalibrationModeOn) {
 TEST(CalibrationExpiry, CountRuleAllowsTheLimitThenRefusesWithTheMessage) {
   TempDir dir;
   SimProcess sim(dir);
-  PointDriverAt(dir, sim);
+  WriteDriverIni(dir.Path(), sim.Device());
   WriteCalibrationFile(dir, "MEASUREMENTS=3\r\nbMEASUREMENTS=1\r\nMEASUREMENT_COUNT=0\r\n");
   int failures = RunHost(dir, [&] {
     Driver driver(dir.Path());
@@ -147,7 +143,7 @@ TEST(CalibrationExpiry, CountRuleAllowsTheLimitThenRefusesWithTheMessage) {
 TEST(CalibrationExpiry, LimitZeroRefusesEvenAfterACalibration) {
   TempDir dir;
   SimProcess sim(dir);
-  PointDriverAt(dir, sim);
+  WriteDriverIni(dir.Path(), sim.Device());
   WriteCalibrationFile(dir, "MEASUREMENTS=0\r\nbMEASUREMENTS=1\r\n");
   int failures = RunHost(dir, [&] {
     Driver driver(dir.Path());
@@ -166,7 +162,7 @@ TEST(CalibrationExpiry, LimitZeroRefusesEvenAfterACalibration) {
 TEST(CalibrationExpiry, TimeRuleRefusesOnceTheExpirationHasPassed) {
   TempDir dir;
   SimProcess sim(dir);
-  PointDriverAt(dir, sim);
+  WriteDriverIni(dir.Path(), sim.Device());
   WriteCalibrationFile(dir, "bTIME=1\r\nEXPIRATION=" + LocalTimeText(60) + "\r\n");
   int failures = RunHost(dir, [&] {
     Driver driver(dir.Path());
@@ -202,7 +198,7 @@ TEST(CalibrationExpiry, TimeRuleRefusesOnceTheExpirationHasPassed) {
 TEST(CalibrationExpiry, LoadCompletesTheCalibrationFile) {
   TempDir dir;
   SimProcess sim(dir);
-  PointDriverAt(dir, sim);
+  WriteDriverIni(dir.Path(), sim.Device());
   WriteFile(dir / "VK60512345.INI", "[OTHER]\r\nKEEP=1\r\n");
   int failures = RunHost(dir, [&] {
     Driver driver(dir.Path());
@@ -225,7 +221,7 @@ TEST(Measurement, DriverVersionAndTheTracesOfAMeasurement) {
                   "9.08,100.00,0.00,50.00,50.00,50.00,50.00,50.00,50.00,50.00,50.00,50.00,50.00,50.00,50.00,"
                   "50.00,50.00,50.00,50.00,50.00,50.00,50.00,50.00,50.00,50.00,50.00,50.00,50.00,50.00,"
                   "50.00,12.34"});
-  PointDriverAt(dir, sim);
+  WriteDriverIni(dir.Path(), sim.Device());
   std::filesystem::path log = dir / "trace.log";
   WriteFile(dir / "registry.ini",
             "[Software\\Orvanta\\Spectrophotometers\\VK605]\nDiagnosticsFileName=" + log.string() + "\n");

@@ -20,10 +20,6 @@ using TextFn = int(char*);
 
 constexpr int kHostTimeoutMs = 90000;
 
-double Percent(float value) {
-  return static_cast<double>(value) * 0.01;
-}
-
 // A sample of the second instrument, unlike the simulator's default: 20.50 % at 400 nm rising by 1 % per
 // step to 50.50 % at 700 nm.
 std::string SecondSample() {

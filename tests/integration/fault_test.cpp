@@ -19,10 +19,6 @@ using TextFn = int(char*);
 constexpr int kFailedToMeasure = 1006;
 constexpr double kUntouched = -1.0;
 
-double Percent(float value) {
-  return static_cast<double>(value) * 0.01;
-}
-
 struct Host {
   explicit Host(const TempDir& dir) : driver(dir.Path()) { InstallScriptedUi(driver); }
   int Measure(double* spectra) const { return driver.Fn<MeasureFn>("PerformMeasurement")(spectra); }

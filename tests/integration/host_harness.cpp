@@ -69,6 +69,12 @@ void WriteFile(const std::filesystem::path& path, const std::string& content) {
   out << content;
 }
 
+void WriteDriverIni(const std::filesystem::path& directory, const std::string& port,
+                    const std::string& more_lines) {
+  std::filesystem::create_directories(directory);
+  WriteFile(directory / "VK605.INI", "[MAIN]\r\nPORT=" + port + "\r\n" + more_lines);
+}
+
 std::map<std::string, std::string> IniSection(const std::filesystem::path& path, const std::string& section) {
   std::map<std::string, std::string> values;
   std::istringstream in(ReadFile(path));

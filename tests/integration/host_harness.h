@@ -30,6 +30,14 @@ class TempDir {
 
 std::string ReadFile(const std::filesystem::path& path);
 void WriteFile(const std::filesystem::path& path, const std::string& content);
+// VK605.INI in directory with section MAIN naming the port, plus any further lines of that section.
+void WriteDriverIni(const std::filesystem::path& directory, const std::string& port,
+                    const std::string& more_lines = "");
+// The reflectance the driver delivers for a percentage the instrument sends: the reading, parsed in
+// single precision, times 0.01.
+inline double Percent(float value) {
+  return static_cast<double>(value) * 0.01;
+}
 // Key/value pairs of one INI section (keys upper-cased).
 std::map<std::string, std::string> IniSection(const std::filesystem::path& path, const std::string& section);
 

@@ -59,12 +59,6 @@ std::string ShortLinkPath(const std::string& tag) {
   return "/tmp/vk" + std::to_string(getpid()) + tag;
 }
 
-void WriteDriverIni(const std::filesystem::path& directory, const std::string& port,
-                    const std::string& more_lines) {
-  std::filesystem::create_directories(directory);
-  WriteFile(directory / "VK605.INI", "[MAIN]\r\nPORT=" + port + "\r\n" + more_lines);
-}
-
 int OpenDescriptorCount() {
   int count = 0;
   for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) ++count;

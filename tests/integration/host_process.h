@@ -34,9 +34,6 @@ class HostProcess {
 
 // A path short enough for the driver's 19-character PORT setting, unique to this test process.
 std::string ShortLinkPath(const std::string& tag);
-// VK605.INI in directory with section MAIN naming the port, plus any further lines of that section.
-void WriteDriverIni(const std::filesystem::path& directory, const std::string& port,
-                    const std::string& more_lines = "");
 // The number of descriptors the calling process holds.
 int OpenDescriptorCount();
 

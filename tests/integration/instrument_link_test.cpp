@@ -19,14 +19,10 @@ const char* const kConnectCommands =
 const char* const kResetCommands =
     "\\r 0005CF\\r 000CCF\\r 0101SM\\r BR\\r 0004CF\\r 000BCF\\r 1241CF\\r 0108CF\\r 00SN\\r \\r SV\\r";
 
-void PointDriverAt(const TempDir& dir, const SimProcess& sim, const std::string& extra = "") {
-  WriteFile(dir / "VK605.INI", "[MAIN]\r\nPORT=" + sim.Device() + "\r\n" + extra);
-}
-
 TEST(InstrumentLink, InitializeConnectsResetsAndIdentifies) {
   TempDir dir;
   SimProcess sim(dir);
-  PointDriverAt(dir, sim);
+  WriteDriverIni(dir.Path(), sim.Device());
   int failures = RunHost(dir, [&] {
     Driver driver(dir.Path());
     InstallScriptedUi(driver);
@@ -66,7 +62,7 @@ TEST(InstrumentLink, InitializeConnectsResetsAndIdentifies) {
 TEST(InstrumentLink, StatusFollowsTheInstrumentsCalibrationState) {
   TempDir dir;
   SimProcess sim(dir, {"--uncalibrated", "--serial", "A1234"});
-  PointDriverAt(dir, sim);
+  WriteDriverIni(dir.Path(), sim.Device());
   int failures = RunHost(dir, [&] {
     Driver driver(dir.Path());
     InstallScriptedUi(driver);
@@ -96,7 +92,7 @@ TEST(InstrumentLink, StatusFollowsTheInstrumentsCalibrationState) {
 TEST(InstrumentLink, UnansweredResetStepDoesNotStopTheResetOnTheSerialLink) {
   TempDir dir;
   SimProcess sim(dir);
-  PointDriverAt(dir, sim);
+  WriteDriverIni(dir.Path(), sim.Device());
   int failures = RunHost(dir, [&] {
     Driver driver(dir.Path());
     InstallScriptedUi(driver);
@@ -116,7 +112,7 @@ TEST(InstrumentLink, UnansweredResetStepDoesNotStopTheResetOnTheSerialLink) {
 TEST(InstrumentLink, EmulationAnswersStatusWithoutTheInstrument) {
   TempDir dir;
   SimProcess sim(dir);
-  PointDriverAt(dir, sim, "EMULATION_MODE=1\r\n");
+  WriteDriverIni(dir.Path(), sim.Device(), "EMULATION_MODE=1\r\n");
   int failures = RunHost(dir, [&] {
     Driver driver(dir.Path());
     InstallScriptedUi(driver);
@@ -164,7 +160,7 @@ TEST(InstrumentLink, FailedConnectOffersEmulationUntilAccepted) {
 TEST(InstrumentLink, CloseResetsAndTheNextCommandConnectsAgain) {
   TempDir dir;
   SimProcess sim(dir);
-  PointDriverAt(dir, sim);
+  WriteDriverIni(dir.Path(), sim.Device());
   int failures = RunHost(dir, [&] {
     Driver driver(dir.Path());
     InstallScriptedUi(driver);
@@ -186,7 +182,7 @@ TEST(InstrumentLink, CloseResetsAndTheNextCommandConnectsAgain) {
 TEST(InstrumentLink, SettersReopenThePortWhileConnected) {
   TempDir dir;
   SimProcess sim(dir);
-  PointDriverAt(dir, sim);
+  WriteDriverIni(dir.Path(), sim.Device());
   int failures = RunHost(dir, [&] {
     Driver driver(dir.Path());
     InstallScriptedUi(driver);

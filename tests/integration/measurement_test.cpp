@@ -10,18 +10,10 @@ namespace {
 using IntFn = int();
 using MeasureFn = int(double*);
 
-double Percent(float value) {
-  return static_cast<double>(value) * 0.01;
-}
-
-void PointDriverAt(const TempDir& dir, const SimProcess& sim) {
-  WriteFile(dir / "VK605.INI", "[MAIN]\r\nPORT=" + sim.Device() + "\r\n");
-}
-
 TEST(Measurement, SpectrumOfTheDefaultSample) {
   TempDir dir;
   SimProcess sim(dir);
-  PointDriverAt(dir, sim);
+  WriteDriverIni(dir.Path(), sim.Device());
   int failures = RunHost(dir, [&] {
     Driver driver(dir.Path());
     InstallScriptedUi(driver);
@@ -46,7 +38,7 @@ TEST(Measurement, SpectrumOfTheDefaultSample) {
 TEST(Measurement, RefusedMeasurementFailsAndLeavesTheSpectrum) {
   TempDir dir;
   SimProcess sim(dir, {"--refuse-measure"});
-  PointDriverAt(dir, sim);
+  WriteDriverIni(dir.Path(), sim.Device());
   int failures = RunHost(dir, [&] {
     Driver driver(dir.Path());
     InstallScriptedUi(driver);
@@ -66,7 +58,7 @@ TEST(Measurement, RefusedMeasurementFailsAndLeavesTheSpectrum) {
 TEST(Measurement, UncalibratedInstrumentIsCalibratedOnRequest) {
   TempDir dir;
   SimProcess sim(dir, {"--uncalibrated", "--calibrate-after", "1"});
-  PointDriverAt(dir, sim);
+  WriteDriverIni(dir.Path(), sim.Device());
   int failures = RunHost(dir, [&] {
     Driver driver(dir.Path());
     InstallScriptedUi(driver);

@@ -29,7 +29,7 @@ struct HostSetup {
 
 // Writes VK605.INI, the profile file and the registry file with the log, the component and the profile.
 void Prepare(const TempDir& dir, const SimProcess& sim, const HostSetup& setup) {
-  WriteFile(dir / "VK605.INI", "[MAIN]\r\nPORT=" + sim.Device() + "\r\n" + setup.main_settings);
+  WriteDriverIni(dir.Path(), sim.Device(), setup.main_settings);
   WriteFile(dir / "profile.prf", setup.profile);
   std::string registry =
       "[Software\\Orvanta\\Spectrophotometers\\VK605]\nDiagnosticsFileName=" + (dir / "trace.log").string() +

@@ -13,18 +13,10 @@ namespace {
 
 using IntFn = int();
 using MeasureFn = int(double*);
-double Percent(float value) {
-  return static_cast<double>(value) * 0.01;
-}
-
-void PointDriverAt(const TempDir& dir, const SimProcess& sim) {
-  WriteFile(dir / "VK605.INI", "[MAIN]\r\nPORT=" + sim.Device() + "\r\n");
-}
-
 TEST(Trigger, AcknowledgedTriggerDeliversTheSpectrumAndOneStatus) {
   TempDir dir;
   SimProcess sim(dir, {"--trigger-after-ms", "2000"});
-  PointDriverAt(dir, sim);
+  WriteDriverIni(dir.Path(), sim.Device());
   int failures = RunHost(dir, [&] {
     Driver driver(dir.Path());
     InstallScriptedUi(driver);
@@ -50,7 +42,7 @@ TEST(Trigger, AcknowledgedTriggerDeliversTheSpectrumAndOneStatus) {
 TEST(Trigger, AbortReturnsAtOnceAndTheNextMeasurementWorks) {
   TempDir dir;
   SimProcess sim(dir, {"--trigger-never"});
-  PointDriverAt(dir, sim);
+  WriteDriverIni(dir.Path(), sim.Device());
   int failures = RunHost(dir, [&] {
     Driver driver(dir.Path());
     InstallScriptedUi(driver);
@@ -80,7 +72,7 @@ TEST(Trigger, AbortReturnsAtOnceAndTheNextMeasurementWorks) {
 TEST(Trigger, UnacknowledgedTriggerEndsAfterThirtySeconds) {
   TempDir dir;
   SimProcess sim(dir, {"--trigger-never"});
-  PointDriverAt(dir, sim);
+  WriteDriverIni(dir.Path(), sim.Device());
   int failures = RunHost(dir, [&] {
     Driver driver(dir.Path());
     InstallScriptedUi(driver);
@@ -103,7 +95,7 @@ TEST(Trigger, UnacknowledgedTriggerEndsAfterThirtySeconds) {
 TEST(Trigger, AbortDuringTheSpectralReadLeavesTheNextMeasurementItsOwnReply) {
   TempDir dir;
   SimProcess sim(dir, {"--trigger-after-ms", "100", "--command-delay", "104GF=8000"});
-  PointDriverAt(dir, sim);
+  WriteDriverIni(dir.Path(), sim.Device());
   int failures = RunHost(dir, [&] {
     Driver driver(dir.Path());
     InstallScriptedUi(driver);
@@ -134,7 +126,7 @@ TEST(Trigger, AbortDuringTheSpectralReadLeavesTheNextMeasurementItsOwnReply) {
 TEST(Trigger, TraceHoldsTheTriggerLinesInOrder) {
   TempDir dir;
   SimProcess sim(dir, {"--trigger-after-ms", "100"});
-  PointDriverAt(dir, sim);
+  WriteDriverIni(dir.Path(), sim.Device());
   std::filesystem::path log = dir / "trace.log";
   WriteFile(dir / "registry.ini",
             "[Software\\Orvanta\\Spectrophotometers\\VK605]\nDiagnosticsFileName=" + log.string() + "\n");
