@@ -57,7 +57,11 @@ TEST(Trigger, AbortReturnsAtOnceAndTheNextMeasurementWorks) {
     HOST_CHECK(elapsed < std::chrono::seconds(10));
     HOST_CHECK_EQ(spectra[4], -1.0);
     HOST_CHECK(!Script().dialog_events.empty());
-    HOST_CHECK_EQ(Script().dialog_events.front().substr(0, 11), "open:VK605|");
+    HOST_CHECK_EQ(Script().dialog_events.front(),
+                  "open:VK605|Please lower the unit to the target window and hold it firmly in place while "
+                  "measuring.  Release the unit when the measurement is complete.  (i.e., the "
+                  "spectrophotometer will momentarily display \"Reading Complete\" and then data will appear "
+                  "on its display). |Abort Measurement");
     Script().press_after_polls = 0;
     sim.Set("trigger-after-ms 300");
     HOST_CHECK_EQ(driver.Fn<int(double*)>("PerformMeasurement")(spectra), 0);
