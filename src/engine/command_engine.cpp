@@ -105,8 +105,11 @@ int CommandEngine::Dispatch(unsigned command_code, double* spectra, int* options
       return Close(text);
     case code::kUvCheck: {
       Log("COMM_UVCHECK");
-      // Only a text at least four characters long has an index 3 to look at.
-      const bool uv = text != nullptr && std::strlen(text) > 3 && text[3] == '1';
+      // Only a text at least four characters long has an index 3 to look at; the host's text need not be
+      // terminated, so nothing past index 3 is read.
+      bool uv = text != nullptr;
+      for (int i = 0; uv && i < 3; ++i) uv = text[i] != '\0';
+      uv = uv && text[3] == '1';
       return uv ? 1 : 0;
     }
     case code::kColdReset:

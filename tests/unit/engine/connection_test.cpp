@@ -178,5 +178,19 @@ TEST(Connection, VsavFlagLastsOneCall) {
   EXPECT_EQ(rig.settings.VSAVMode, 0);
 }
 
+// Code 26 looks at index 3 of the host's text and never reads past it: the text need not be terminated.
+TEST(Connection, UvCheckReadsNoFurtherThanIndexThree) {
+  EngineRig rig;
+  char identification[64] = {};
+  ASSERT_EQ(rig.Run(0, identification), 0u);  // connected: code 26 then copies nothing into the text
+  char unterminated[4] = {'C', 'R', 'E', '1'};
+  EXPECT_EQ(rig.Run(26, unterminated), 1u);
+  char off[] = "CRE0";
+  EXPECT_EQ(rig.Run(26, off), 0u);
+  char short_text[] = "CR";
+  EXPECT_EQ(rig.Run(26, short_text), 0u);
+  EXPECT_EQ(rig.Run(26, nullptr), 0u);
+}
+
 }  // namespace
 }  // namespace vk605
