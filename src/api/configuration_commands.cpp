@@ -4,6 +4,7 @@
 
 #include "engine/result_code.h"
 #include "settings/one_line.h"
+#include "settings/shared_flag.h"
 
 namespace vk605 {
 
@@ -137,7 +138,7 @@ int ConfigurationCommands::IsLens(int size) {
 
 int ConfigurationCommands::IsAperture(int size) {
   char scratch[kTextBufferSize] = {};
-  return StatusRead(scratch) && size == s_.state.settings.ApertureSize ? 1 : 0;
+  return StatusRead(scratch) && size == LoadFlag(s_.state.settings.ApertureSize) ? 1 : 0;
 }
 
 int ConfigurationCommands::SetWavelengthInterval(int interval) {

@@ -3,6 +3,7 @@
 
 #include "api/runtime.h"
 #include "engine/result_code.h"
+#include "settings/shared_flag.h"
 #include "vk605/vk605.h"
 
 using namespace vk605;
@@ -172,7 +173,7 @@ int VK605_CALL SetApertureSize(int) {
   return 0;
 }
 int VK605_CALL GetApertureSize(void) {
-  return S().ApertureSize;
+  return LoadFlag(S().ApertureSize);
 }
 int VK605_CALL IsAperture(int size) {
   return Guarded(0, [&] { return Configuration().IsAperture(size); });
@@ -185,10 +186,10 @@ int VK605_CALL SetMeasurementMode(int mode) {
   return 0;
 }
 int VK605_CALL GetVSAVMode(void) {
-  return S().VSAVMode;
+  return LoadFlag(S().VSAVMode);
 }
 int VK605_CALL SetVSAVMode(int mode) {
-  S().VSAVMode = mode;
+  StoreFlag(S().VSAVMode, mode);
   return 0;
 }
 int VK605_CALL GetTriggerMode(void) {

@@ -1,6 +1,7 @@
 // Spectral profiling switches, the profile signature and the embedded-profile family.
 #include "api/runtime.h"
 #include "engine/vk605_instrument.h"
+#include "settings/shared_flag.h"
 #include "vk605/vk605.h"
 
 using namespace vk605;
@@ -35,7 +36,7 @@ int VK605_CALL GetCalveraID(void) {
   return WithInstrument(-1, [](InstrumentInterface& i) { return i.GetProfilingId(); });
 }
 int VK605_CALL IsProfiled(void) {
-  return Services().state.host.Profiled;
+  return LoadFlag(Services().state.host.Profiled);
 }
 int VK605_CALL GetDigitalSignature(char* text) {
   return Guarded(401, [&] { return Profiling().GetDigitalSignature(text); });

@@ -8,6 +8,7 @@
 #include "engine/vk605_instrument.h"
 #include "platform/module_info.h"
 #include "profiling/profile_spectrum.h"
+#include "settings/shared_flag.h"
 
 namespace vk605 {
 namespace {
@@ -29,7 +30,7 @@ int MeasurementCommands::InitializeDriver() {
 
 int MeasurementCommands::Measure(unsigned command_code, double* spectra, int* options) {
   SettingsBlock& settings = s_.state.settings;
-  s_.state.host.Profiled = 0;
+  StoreFlag(s_.state.host.Profiled, 0);
   if (s_.validity.IsExpired(s_.expiry) != 0) return result::kCalibrationExpired;
   char scratch[kTextBufferSize] = {};
   int result = static_cast<int>(s_.engine.ReadHead(command_code, spectra, options, scratch));
@@ -38,15 +39,17 @@ int MeasurementCommands::Measure(unsigned command_code, double* spectra, int* op
   Vk605Instrument instrument(s_.engine.Context());
   if (spectra != nullptr) {
     ProfilingInputs inputs{settings.CalveraEnabled, settings.Communications, settings.SerialNumber};
+    int profiled = 0;
     ProfileSpectrum(spectra, settings.SpecularMode, settings.Mode, inputs, instrument,
-                    ProfilingServices{s_.components, s_.registry, s_.ui, s_.log}, s_.state.host.Profiled);
+                    ProfilingServices{s_.components, s_.registry, s_.ui, s_.log}, profiled);
+    StoreFlag(s_.state.host.Profiled, profiled);
   }
   return instrument.ProcessSpectra(spectra);
 }
 
 int MeasurementCommands::MeasureTwoChannels(unsigned command_code, double* spectra, int* options,
                                             char* status) {
-  s_.state.host.Profiled = 0;
+  StoreFlag(s_.state.host.Profiled, 0);
   if (s_.validity.IsExpired(s_.expiry) != 0) return result::kCalibrationExpired;
   char scratch[kTextBufferSize] = {};
   char* text = status != nullptr ? status : scratch;
@@ -56,7 +59,7 @@ int MeasurementCommands::MeasureTwoChannels(unsigned command_code, double* spect
 }
 
 int MeasurementCommands::MeasureGloss() {
-  s_.state.host.Profiled = 0;
+  StoreFlag(s_.state.host.Profiled, 0);
   if (s_.validity.IsExpired(s_.expiry) != 0) return result::kCalibrationExpired;
   return result::kNotSupportedByInstrument;
 }
@@ -76,23 +79,22 @@ int MeasurementCommands::RunCode(unsigned command_code) {
 
 int MeasurementCommands::GetCalibrationStatus(char* out) {
   s_.log.LogLine("EXPORT: GetCalibrationStatus");
-  CopyText(out, s_.state.engine.CalibrationStatus);
+  CopyTextTo(s_.state.engine, s_.state.engine.CalibrationStatus, out);
   return 0;
 }
 
 int MeasurementCommands::GetInstrumentStatus(char* out) {
   s_.log.LogLine("EXPORT: GetInstrumentStatus");
   if (out == nullptr) return 0;
-  std::size_t length = strnlen(s_.state.engine.InstrumentStatus, 6);
-  std::memcpy(out, s_.state.engine.InstrumentStatus, length);
-  out[length] = '\0';
+  std::string status = LoadText(s_.state.engine, s_.state.engine.InstrumentStatus).substr(0, kStatusLength);
+  std::memcpy(out, status.c_str(), status.size() + 1);
   out[7] = '\0';
   return 0;
 }
 
 int MeasurementCommands::GetMeasurementStatus(char* out) {
   s_.log.LogLine("EXPORT: GetMeasurementStatus");
-  CopyText(out, s_.state.engine.MeasurementStatus);
+  CopyTextTo(s_.state.engine, s_.state.engine.MeasurementStatus, out);
   return 0;
 }
 

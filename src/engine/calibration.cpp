@@ -8,7 +8,7 @@
 
 namespace vk605 {
 
-int RunCalibration(EngineContext& context, char* status) {
+int RunCalibration(EngineContext& context, StateText& status) {
   Connection connection(context);
   std::array<char, kReplyBufferSize> reply{};
   int result = 0;
@@ -17,8 +17,8 @@ int RunCalibration(EngineContext& context, char* status) {
     // A failed exchange stops further mode commands but not the prompts: the operator may still finish.
     if (result == 0) result = connection.Exchange(command::kCalibrationMode, reply.data());
     int answer = context.ui.MessageBox(text::kCalibrationInstructions, kDriverCaption, kMbOkCancel);
-    connection.QueryStatus(status);
-    const bool uncalibrated = status[0] == 'X';
+    connection.RefreshStatus(status);
+    const bool uncalibrated = IsUncalibrated(context.state, status);
     if (answer == kIdOk && uncalibrated) continue;
     if (answer == kIdCancel && uncalibrated) {
       context.ui.MessageBox(text::kCalibrationCancelled, kDriverCaption, kMbOk);

@@ -7,6 +7,7 @@
 #include "engine/measurement.h"
 #include "engine/result_code.h"
 #include "engine/vk605_instrument.h"
+#include "settings/shared_flag.h"
 #include "ui/driver_strings.h"
 
 namespace vk605 {
@@ -42,11 +43,11 @@ bool NeedsConnect(unsigned command_code) {
 unsigned CommandEngine::ReadHead(unsigned command_code, double* spectra, int* options, char* text) {
   Vk605Instrument instrument(ctx_);
   int result = 0;
-  if (ctx_.settings.EmulationMode == 0 && ctx_.state.Connected == 0 && NeedsConnect(command_code)) {
+  if (ctx_.settings.EmulationMode == 0 && LoadFlag(ctx_.state.Connected) == 0 && NeedsConnect(command_code)) {
     result = instrument.Connect(text);
   }
   result = Dispatch(command_code, spectra, options, text, result);
-  ctx_.settings.VSAVMode = 0;
+  StoreFlag(ctx_.settings.VSAVMode, 0);
   return static_cast<unsigned>(result);
 }
 
@@ -57,7 +58,7 @@ int CommandEngine::Dispatch(unsigned command_code, double* spectra, int* options
   switch (command_code) {
     case code::kInit:
       Log("COMM_INIT");
-      if (state.Connected != 0) {
+      if (LoadFlag(state.Connected) != 0) {
         CopyText(text, ctx_.settings.SerialNumber);
         return provisional;
       }
@@ -68,22 +69,22 @@ int CommandEngine::Dispatch(unsigned command_code, double* spectra, int* options
       return connection.ResetInstrument(text);
     case code::kStatus:
       Log("COMM_STATUS");
-      connection.QueryStatus(state.InstrumentStatus);
-      CopyText(text, state.InstrumentStatus);
+      connection.RefreshStatus(state.InstrumentStatus);
+      CopyTextTo(state, state.InstrumentStatus, text);
       return provisional;
     case code::kVersion:
-      if (state.FirmwareVersion[0] == '\0') {
+      if (LoadText(state, state.FirmwareVersion).empty()) {
         Log("COMM_VERSION");
         return connection.QueryVersion(text);
       }
-      CopyText(text, state.FirmwareVersion);
+      CopyTextTo(state, state.FirmwareVersion, text);
       return provisional;
     case code::kReflect:
     case code::kReflectAlternate:
     case 20:
     case 88:
       Log("COMM_REFLECT");
-      CopyText(text, state.CalibrationStatus);
+      CopyTextTo(state, state.CalibrationStatus, text);
       return provisional;
     case code::kCalibrate:
     case code::kCalibrateAlternate:
@@ -98,7 +99,7 @@ int CommandEngine::Dispatch(unsigned command_code, double* spectra, int* options
       if (ctx_.settings.Communications == 1) {
         ctx_.channel.ClosePort();
         connection.ConfigurePort();
-        CopyText(text, state.InstrumentStatus);
+        CopyTextTo(state, state.InstrumentStatus, text);
       }
       return 0;
     case code::kClose:
@@ -125,14 +126,14 @@ int CommandEngine::Dispatch(unsigned command_code, double* spectra, int* options
     case code::kSpecularExcluded:
       // The instrument measures with the specular component excluded whichever is asked for.
       ctx_.settings.SpecularMode = 1;
-      return connection.QueryStatus(state.MeasurementStatus);
+      return connection.RefreshStatus(state.MeasurementStatus);
     case code::kPreMeasureCheck:
       Log("COMM_PREMEASCHECK");
-      CopyText(text, state.CalibrationStatus);
+      CopyTextTo(state, state.CalibrationStatus, text);
       return provisional;
     case code::kInstrumentStatus:
       Log("COMM_INSTRSTATUS");
-      CopyText(text, state.InstrumentStatus);
+      CopyTextTo(state, state.InstrumentStatus, text);
       return provisional;
     case code::kSetApertureSize:
       Log("COMM_SET_APERTURE_SIZE");
@@ -142,16 +143,15 @@ int CommandEngine::Dispatch(unsigned command_code, double* spectra, int* options
       return 0;
     default:
       Log("UNSUPPORTED_COMMAND");
-      CopyText(text, state.InstrumentStatus);
+      CopyTextTo(state, state.InstrumentStatus, text);
       return 0;
   }
 }
 
 bool CommandEngine::ExpiredBeforeMeasuring(char* text) {
   if (ctx_.validity.IsExpired(ctx_.expiry) == 0) return false;
-  ctx_.state.CalibrationStatus[0] = 'X';
-  ctx_.state.InstrumentStatus[0] = 'X';
-  CopyText(text, ctx_.state.InstrumentStatus);
+  MarkUncalibrated(ctx_.state);
+  CopyTextTo(ctx_.state, ctx_.state.InstrumentStatus, text);
   return true;
 }
 
@@ -160,7 +160,8 @@ int CommandEngine::CalibrateOnRequest(const char* completion_message) {
   if (answer != kIdYes) return result::kUncalibrated;
   int result = RunCalibration(ctx_, ctx_.state.CalibrationStatus);
   if (result != 0) return result;
-  std::strcpy(ctx_.state.InstrumentStatus, ctx_.state.CalibrationStatus);
+  StoreText(ctx_.state, ctx_.state.InstrumentStatus,
+            LoadText(ctx_.state, ctx_.state.CalibrationStatus).c_str());
   ctx_.ui.MessageBox(completion_message, kDriverCaption, kMbOk);
   return 0;
 }
@@ -169,16 +170,16 @@ int CommandEngine::Measure(double* spectra, char* text, int provisional) {
   OptionalMutexLock lock(ctx_.state.MeasurementMutex.get());
   if (ExpiredBeforeMeasuring(text)) return provisional;
   Connection connection(ctx_);
-  int result = connection.QueryStatus(ctx_.state.InstrumentStatus);
+  int result = connection.RefreshStatus(ctx_.state.InstrumentStatus);
   if (result != 0) return result;
-  if (ctx_.state.InstrumentStatus[0] == 'X') {
+  if (IsUncalibrated(ctx_.state, ctx_.state.InstrumentStatus)) {
     result = CalibrateOnRequest(text::kCalibrationCompleteMeasure);
     if (result != 0) return result;
   }
   result = MeasureSpectrum(ctx_, text, spectra);
   if (result != 0) return result;
-  result = connection.QueryStatus(ctx_.state.MeasurementStatus);
-  CopyText(text, ctx_.state.MeasurementStatus);
+  result = connection.RefreshStatus(ctx_.state.MeasurementStatus);
+  CopyTextTo(ctx_.state, ctx_.state.MeasurementStatus, text);
   return result;
 }
 
@@ -188,7 +189,8 @@ int CommandEngine::Trigger(double* spectra, int* options, char* text, int provis
   Connection connection(ctx_);
   // Unlike a plain measurement, the trigger goes ahead even when calibration is declined or fails: the
   // operator is already at the instrument.
-  if (connection.QueryStatus(ctx_.state.InstrumentStatus) == 0 && ctx_.state.InstrumentStatus[0] == 'X') {
+  if (connection.RefreshStatus(ctx_.state.InstrumentStatus) == 0 &&
+      IsUncalibrated(ctx_.state, ctx_.state.InstrumentStatus)) {
     CalibrateOnRequest(text::kCalibrationCompleteTrigger);
   }
   return TriggerMeasurement(ctx_, workers_, options, spectra, text);
@@ -201,7 +203,7 @@ int CommandEngine::Close(char* text) {
   ctx_.channel.ClosePort();
   ctx_.state.GetDataMutex.reset();
   ctx_.state.MeasurementMutex.reset();
-  ctx_.state.Connected = 0;
+  StoreFlag(ctx_.state.Connected, 0);
   // The instrument needs two seconds after the reset before the port may be opened again.
   ctx_.clock.WaitMs(2000);
   return 0;

@@ -7,6 +7,7 @@
 #include "engine/protocol_replies.h"
 #include "engine/result_code.h"
 #include "engine/vk605_instrument.h"
+#include "settings/shared_flag.h"
 #include "ui/driver_strings.h"
 
 namespace vk605 {
@@ -41,7 +42,7 @@ int Connection::Connect(char* text) {
   SettingsBlock& settings = ctx_.settings;
   if (!state.GetDataMutex) state.GetDataMutex = std::make_unique<NamedMutex>("GetDataMutex");
   if (!state.MeasurementMutex) state.MeasurementMutex = std::make_unique<NamedMutex>("MeasurementMutex");
-  state.Connected = 0;
+  StoreFlag(state.Connected, 0);
 
   std::unique_ptr<Vk605Instrument> progress;
   if (settings.EmulationMode == 0) {
@@ -54,13 +55,13 @@ int Connection::Connect(char* text) {
     result = ResetInstrument(text);
     if (result == 0) {
       if (progress) progress->UpdateProgress(text::kInitializing);
-      QueryStatus(state.InstrumentStatus);
-      if (settings.EmulationMode == 0) state.Connected = 1;
+      RefreshStatus(state.InstrumentStatus);
+      if (settings.EmulationMode == 0) StoreFlag(state.Connected, 1);
       settings.Communications = 1;
     }
   }
 
-  if (state.Connected == 0 && settings.EmulationMode == 0) {
+  if (LoadFlag(state.Connected) == 0 && settings.EmulationMode == 0) {
     int answer = ctx_.ui.MessageBox(text::kEnableEmulation, kDriverCaption, kMbYesNo | kMbIconQuestion);
     if (answer == kIdYes) settings.EmulationMode = 1;
   }
@@ -121,8 +122,8 @@ int Connection::QueryVersion(char* text) {
   ReplyBuffer reply{};
   int result = Exchange(command::kVersion, reply.data());
   std::string version = FirstReplyLine(reply.data());
-  CopyField(ctx_.state.FirmwareVersion, version.c_str());
-  CopyText(text, ctx_.state.FirmwareVersion);
+  StoreText(ctx_.state, ctx_.state.FirmwareVersion, version.c_str());
+  CopyTextTo(ctx_.state, ctx_.state.FirmwareVersion, text);
   return result;
 }
 
@@ -154,11 +155,18 @@ int Connection::QueryStatus(char* status) {
     large_aperture = aperture_result == 0;
   }
   status[4] = status[5] = large_aperture ? 'L' : 'S';
-  ctx_.settings.ApertureSize = large_aperture ? 0 : 2;
+  StoreFlag(ctx_.settings.ApertureSize, large_aperture ? 0 : 2);
   status[1] = 'R';
   status[2] = 'E';
   status[3] = 'I';
   return aperture_result;
+}
+
+int Connection::RefreshStatus(StateText& text) {
+  char status[kStatusLength];
+  int result = QueryStatus(status);
+  StoreStatusCharacters(ctx_.state, text, status);
+  return result;
 }
 
 }  // namespace vk605

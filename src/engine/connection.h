@@ -23,6 +23,8 @@ class Connection {
   int QuerySerialNumber(std::string& out);
   // Builds the six status characters into status; returns the aperture query's result.
   int QueryStatus(char* status);
+  // QueryStatus into one of the engine's status texts.
+  int RefreshStatus(StateText& text);
   void BusyWait(std::uint32_t ms);
   // One exchange: the command's reply-line count, then Transact with its time-out. reply holds
   // kReplyBufferSize bytes.

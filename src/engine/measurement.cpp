@@ -33,8 +33,8 @@ int MeasureSpectrum(EngineContext& context, char* text, double* spectra) {
       result = result::kFailedToMeasure;
     }
   }
-  connection.QueryStatus(context.state.MeasurementStatus);
-  if (text != nullptr) std::strcpy(text, context.state.MeasurementStatus);
+  connection.RefreshStatus(context.state.MeasurementStatus);
+  CopyTextTo(context.state, context.state.MeasurementStatus, text);
   return result;
 }
 

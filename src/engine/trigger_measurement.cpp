@@ -74,21 +74,21 @@ void RunTriggerWorker(EngineContext& ctx, const std::shared_ptr<TriggerJob>& job
   }
   int result = WaitForAcknowledgement(ctx, job);
   double spectra[kSpectrumPoints] = {};
-  std::array<char, kReplyBufferSize> status{};
+  char status[kTextBufferSize] = {};
   if (result == 0) {
     ctx.clock.WaitMs(200);
     result = ReadSpectrum(connection, ctx.settings, spectra);
   }
   if (!IsAbandoned(job)) {
-    std::memcpy(status.data(), ctx.state.MeasurementStatus, status.size());
-    connection.QueryStatus(status.data());
+    CopyTextTo(ctx.state, ctx.state.MeasurementStatus, status);
+    connection.QueryStatus(status);
   }
   ctx.channel.SetHoldPortOpenLocked(ctx.settings.HoldPortOpen);
 
   std::lock_guard<std::mutex> lock(job->mutex);
   if (!job->abandoned) {
     std::memcpy(job->spectra, spectra, sizeof(spectra));
-    job->status = status.data();
+    job->status = status;
   }
   job->result = result;
   job->running = false;
@@ -140,11 +140,11 @@ int TriggerMeasurement(EngineContext& ctx, TriggerWorkers& workers, int* options
   } else {
     lock.unlock();
     worker.join();
-    CopyField(ctx.state.MeasurementStatus, job->status.c_str());
+    StoreText(ctx.state, ctx.state.MeasurementStatus, job->status.c_str());
     if (!dialog.IsDone() && job->result == 0) {
       if (spectra != nullptr) std::memcpy(spectra, job->spectra, sizeof(job->spectra));
-      std::strcpy(ctx.state.InstrumentStatus, ctx.state.MeasurementStatus);
-      if (text != nullptr) std::strcpy(text, ctx.state.MeasurementStatus);
+      StoreText(ctx.state, ctx.state.InstrumentStatus, job->status.c_str());
+      CopyTextTo(ctx.state, ctx.state.MeasurementStatus, text);
       result = 0;
     }
   }

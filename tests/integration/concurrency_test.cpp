@@ -127,6 +127,7 @@ TEST(SeveralHosts, EightThreadsOfOneHost) {
     HOST_CHECK_EQ(driver.Fn<IntFn>("InitializeDriver")(), 0);
     const int specular = driver.Fn<IntFn>("GetSpecularComponent")();
     const int uv_included = driver.Fn<IntFn>("IsUVIncluded")();
+    const int aperture = driver.Fn<IntFn>("GetApertureSize")();
     HOST_CHECK_EQ(specular, 1);  // "CREILL": index 2 'E', specular excluded
     sim.ClearRecord();
     auto text_of = [&driver](const char* name) {
@@ -147,6 +148,14 @@ TEST(SeveralHosts, EightThreadsOfOneHost) {
     }
     threads.emplace_back([&] {
       for (int i = 0; i < 4; ++i) HOST_CHECK_EQ(driver.Fn<IntFn>("IsUVIncluded")(), uv_included);
+      // The flags status queries and measurements write while this thread reads them.
+      for (int i = 0; i < 50; ++i) {
+        HOST_CHECK_EQ(driver.Fn<IntFn>("GetApertureSize")(), aperture);
+        HOST_CHECK_EQ(driver.Fn<IntFn>("IsProfiled")(), 0);
+        HOST_CHECK_EQ(driver.Fn<int(int)>("SetVSAVMode")(1), 0);
+        const int vsav = driver.Fn<IntFn>("GetVSAVMode")();
+        HOST_CHECK(vsav == 0 || vsav == 1);
+      }
     });
     threads.emplace_back([&] {
       for (int i = 0; i < 50; ++i) {
