@@ -137,7 +137,9 @@ int IniDocument::ExchangeString(const char* key, std::string* value, int save_on
   if (key == nullptr || value == nullptr) return 1;
   std::string text = *value;
   if (save_only == 0) {
-    text = profile_.GetString(section_, key, *value, current_.Get());
+    // A value is taken up to its first line end, as it is written back: a stray CR inside a line would
+    // otherwise give the caller a text that the write-back then cuts, and the next load something else.
+    text = OneLine(profile_.GetString(section_, key, *value, current_.Get()));
     // A key present with an empty value falls back to the caller's value.
     if (text.empty()) text = *value;
   }
@@ -152,7 +154,7 @@ int IniDocument::ExchangeText(const char* key, char* buffer, std::size_t capacit
   if (current.size() == capacity) current.pop_back();  // an unterminated buffer keeps its first bytes
   std::string text = current;
   if (save_only == 0) {
-    text = profile_.GetString(section_, key, current, current_.Get());
+    text = OneLine(profile_.GetString(section_, key, current, current_.Get()));
     if (text.empty()) text = current;
     // A stored text longer than the caller's buffer is cut to fit, and the file then holds what the
     // caller holds.

@@ -143,6 +143,24 @@ TEST_F(IniDocumentTest, TextIsWrittenUpToItsFirstLineEnd) {
   EXPECT_EQ(profile_.Dump(kFile), "[MAIN]\r\nLANGUAGE=English\r\nMODE=R\r\n");
 }
 
+// Found by fuzzing: a value with a CR inside its line was returned whole but written back cut at the CR,
+// so the second load gave another text than the first.
+TEST_F(IniDocumentTest, LoadedTextEndsAtACarriageReturnInsideTheLine) {
+  profile_.WriteString("WHITENESS", "X", "1e-0.00001\r\x02", kFile);
+  profile_.WriteString("WHITENESS", "Y", "a\rb", kFile);
+  IniDocument document("WHITENESS", current_, profile_);
+  char first[64] = "";
+  document.ExchangeText("X", first, sizeof first, 0);
+  EXPECT_STREQ(first, "1e-0.00001");
+  char second[64] = "";
+  document.ExchangeText("X", second, sizeof second, 0);
+  EXPECT_STREQ(second, "1e-0.00001");
+  std::string y = "default";
+  document.ExchangeString("Y", &y, 0);
+  EXPECT_EQ(y, "a");
+  EXPECT_EQ(profile_.Dump(kFile), "[WHITENESS]\r\nX=1e-0.00001\r\nY=a\r\n");
+}
+
 TEST_F(IniDocumentTest, TextSaveOnlyWritesTheBuffer) {
   IniDocument document("CALIBRATION", current_, profile_);
   char date[80] = "07/30/2004 14:05:09";
