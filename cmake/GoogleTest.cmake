@@ -5,3 +5,17 @@ set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
 add_subdirectory(${VK605_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+# Every test case of a GoogleTest program becomes its own CTest test, listed when ctest starts (not at
+# build time, so cross and sanitizer builds do not run their programs while building), with a label for
+# the stage that runs it and a time-out of its own.
+#   vk605_discover_tests(TARGET LABEL TIMEOUT_SECONDS [ENVIRONMENT VAR=VALUE...])
+include(GoogleTest)
+function(vk605_discover_tests target label timeout)
+  cmake_parse_arguments(D "" "" "ENVIRONMENT" ${ARGN})
+  set(properties LABELS ${label} TIMEOUT ${timeout})
+  if(D_ENVIRONMENT)
+    list(APPEND properties ENVIRONMENT "${D_ENVIRONMENT}")
+  endif()
+  gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 PROPERTIES ${properties})
+endfunction()
