@@ -5,6 +5,9 @@ set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
 add_subdirectory(${VK605_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+# Like the test programs, GoogleTest itself needs no optimisation.
+target_compile_options(gtest PRIVATE -O0)
+target_compile_options(gtest_main PRIVATE -O0)
 
 # Every test case of a GoogleTest program becomes its own CTest test, listed when ctest starts (not at
 # build time, so cross and sanitizer builds do not run their programs while building), with a label for
@@ -18,4 +21,10 @@ function(vk605_discover_tests target label timeout)
     list(APPEND properties ENVIRONMENT "${D_ENVIRONMENT}")
   endif()
   gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 PROPERTIES ${properties})
+endfunction()
+
+# Test programs are compiled without optimisation: they spend their time waiting for the instrument,
+# and optimising them was most of the build's time. The code under test keeps its flavour's flags.
+function(vk605_test_program target)
+  target_compile_options(${target} PRIVATE -O0)
 endfunction()
