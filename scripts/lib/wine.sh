@@ -42,3 +42,33 @@ vk605_wine_map_port() {
   wine reg add 'HKLM\Software\Wine\Ports' /v "$port" /d "$path" /f >/dev/null 2>&1
   ln -sfn "$path" "$WINEPREFIX/dosdevices/$lower"
 }
+
+# vk605_wine_clone BASE_PREFIX DIR: a private copy of a booted prefix for one stage or shard, so stages
+# running side by side neither share a wine server nor see each other's COM ports and named mutexes.
+vk605_wine_clone() {
+  local base=$1 dir=$2
+  rm -rf "$dir"
+  mkdir -p "$(dirname "$dir")"
+  cp -a "$base" "$dir"
+  vk605_wine_setup "$dir"
+}
+
+# vk605_wine_test_list PROGRAM: the program's test names (Suite.Name), one per line.
+vk605_wine_test_list() {
+  timeout 300 wine "$1" --gtest_list_tests | tr -d '\r' | awk '
+    /^[^ ]/ { suite = $1; next }
+    /^  [^ ]/ { print suite $1 }'
+}
+
+# vk605_wine_queue_pop QUEUE: prints the queue's first line and removes it; false when it is empty.
+# Several shards take their next test from one queue, so a shard that drew short tests takes more.
+vk605_wine_queue_pop() {
+  local queue=$1 first
+  {
+    flock 8
+    first=$(head -n 1 "$queue")
+    [[ -n "$first" ]] || return 1
+    sed -i 1d "$queue"
+    printf '%s\n' "$first"
+  } 8>"$queue.lock"
+}
