@@ -1,6 +1,6 @@
 // The FT8U100AX USB pipe library.
 #include "api/runtime.h"
-#include "transport/usb_pipes.h"
+#include "api/usb_pipe_commands.h"
 #include "vk605/vk605.h"
 
 using namespace vk605;
@@ -8,34 +8,34 @@ using namespace vk605;
 extern "C" {
 
 int VK605_CALL FT8U100AX_CountDevices(unsigned int vendor_id, unsigned int product_id) {
-  return Guarded(0, [&] { return UsbPipes::CountDevices(vendor_id, product_id); });
+  return Guarded(0, [&] { return UsbPipeCommands::CountDevices(vendor_id, product_id); });
 }
 VK605UsbDevice* VK605_CALL FT8U100AX_Open(unsigned int unique_id, unsigned int configuration,
                                           unsigned int interface_number, unsigned int alternate) {
   return Guarded<VK605UsbDevice*>(
-      nullptr, [&] { return UsbPipes::Open(unique_id, configuration, interface_number, alternate); });
+      nullptr, [&] { return UsbPipeCommands::Open(unique_id, configuration, interface_number, alternate); });
 }
 void VK605_CALL FT8U100AX_Close(VK605UsbDevice* device) {
-  UsbPipes::Close(device);
+  UsbPipeCommands::Close(device);
 }
 void VK605_CALL FT8U100AX_GetDeviceInfo(VK605UsbDevice*, void*) {}
 int VK605_CALL FT8U100AX_ResetPipe(VK605UsbDevice* device, unsigned int) {
-  return UsbPipes::Transfer(device);
+  return UsbPipeCommands::Transfer(device);
 }
 int VK605_CALL FT8U100AX_ResetDevice(VK605UsbDevice*) {
   return 0;
 }
 int VK605_CALL FT8U100AX_ReadPipe00(VK605UsbDevice* device, void*, unsigned int, const unsigned char*) {
-  return UsbPipes::Transfer(device);
+  return UsbPipeCommands::Transfer(device);
 }
 int VK605_CALL FT8U100AX_WritePipe00(VK605UsbDevice* device, void*, unsigned int, const unsigned char*) {
-  return UsbPipes::Transfer(device);
+  return UsbPipeCommands::Transfer(device);
 }
 int VK605_CALL FT8U100AX_ReadPipe82(VK605UsbDevice* device, void*, unsigned int) {
-  return UsbPipes::Transfer(device);
+  return UsbPipeCommands::Transfer(device);
 }
 int VK605_CALL FT8U100AX_WritePipe02(VK605UsbDevice* device, const void*, unsigned int) {
-  return UsbPipes::Transfer(device);
+  return UsbPipeCommands::Transfer(device);
 }
 int VK605_CALL FT8U100AX_StopTransferPipe00(VK605UsbDevice*) {
   return 0;
@@ -47,7 +47,7 @@ int VK605_CALL FT8U100AX_StopTransferPipe02(VK605UsbDevice*) {
   return 0;
 }
 int VK605_CALL FT8U100AX_PurgeTransmitBuffer(VK605UsbDevice* device) {
-  return UsbPipes::PurgeTransmitBuffer(device);
+  return UsbPipeCommands::PurgeTransmitBuffer(device);
 }
 
 void* VK605_CALL FT8U100AX_ListenPipe(VK605UsbDevice* device, VK605ListenRecord* record) {
@@ -59,26 +59,26 @@ void* VK605_CALL FT8U100AX_ListenPipe(VK605UsbDevice* device, VK605ListenRecord*
   record->device = device;
   // Without an open device there is no information block to take the transfer size from.
   record->transfer_size = 0;
-  return Guarded<void*>(nullptr, [&] { return UsbPipes::ListenToPipe(record); });
+  return Guarded<void*>(nullptr, [&] { return UsbPipeCommands::ListenToPipe(record); });
 }
 int VK605_CALL FT8U100AX_ProcessData(const void* data, unsigned int count, void*, char* text) {
-  return UsbPipes::ProcessData(data, count, text);
+  return UsbPipeCommands::ProcessData(data, count, text);
 }
 int VK605_CALL FT8U100AX_RegisterEvent(void*, unsigned int, unsigned int, unsigned int, unsigned int, void*) {
   return 0;
 }
 void VK605_CALL FT8U100AX_UnregisterEvent(void*) {}
 void* VK605_CALL ListenToPipe(VK605ListenRecord* record) {
-  return Guarded<void*>(nullptr, [&] { return UsbPipes::ListenToPipe(record); });
+  return Guarded<void*>(nullptr, [&] { return UsbPipeCommands::ListenToPipe(record); });
 }
 unsigned long VK605_CALL PipeListenHandler(void* record) {
-  return UsbPipes::ListenHandler(static_cast<VK605ListenRecord*>(record));
+  return UsbPipeCommands::ListenHandler(static_cast<VK605ListenRecord*>(record));
 }
 int VK605_CALL CloseListening(VK605ListenRecord* record) {
-  return Guarded(0, [&] { return UsbPipes::CloseListening(record); });
+  return Guarded(0, [&] { return UsbPipeCommands::CloseListening(record); });
 }
 int VK605_CALL USB_Get_WD_handle(void* scan_record) {
-  return UsbPipes::GetDriverHandle(scan_record);
+  return UsbPipeCommands::GetDriverHandle(scan_record);
 }
 
 }  // extern "C"
