@@ -1,5 +1,6 @@
 // Messages, host callbacks, optional controls, light-level test, whiteness parameters, control panel and
 // the user-interface handler.
+#include "api/host_ui_handler.h"
 #include "api/runtime.h"
 #include "engine/result_code.h"
 #include "engine/vk605_instrument.h"
@@ -130,7 +131,7 @@ int VK605_CALL ControlPanel(void) {
 }
 
 int VK605_CALL SetUserInterfaceHandler(const VK605UiHandler* handler) {
-  return Guarded(1, [&] { return Ui().SetHandler(handler); });
+  return Guarded(1, [&] { return InstallHostUiHandler(Ui(), handler); });
 }
 
 }  // extern "C"

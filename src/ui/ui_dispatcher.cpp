@@ -10,7 +10,7 @@ namespace {
 // the dialog is shown.
 struct DispatchedDialog {
   bool by_host = false;
-  VK605UiHandler handler{};
+  HostUiHandler handler{};
   void* inner = nullptr;
 };
 
@@ -37,21 +37,13 @@ std::string AnswerName(int answer) {
 
 UiDispatcher::UiDispatcher(PlatformUi& platform, DiagnosticsLog& log) : platform_(platform), log_(log) {}
 
-int UiDispatcher::SetHandler(const VK605UiHandler* handler) {
+void UiDispatcher::SetHandler(const HostUiHandler* handler) {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (handler == nullptr) {
-    has_handler_ = false;
-    handler_ = VK605UiHandler{};
-    return 0;
-  }
-  // A host built against a smaller structure would have us read past its end.
-  if (handler->size < sizeof(VK605UiHandler)) return 1;
-  handler_ = *handler;
-  has_handler_ = true;
-  return 0;
+  has_handler_ = handler != nullptr;
+  handler_ = has_handler_ ? *handler : HostUiHandler{};
 }
 
-bool UiDispatcher::HandlerCopy(VK605UiHandler& out) const {
+bool UiDispatcher::HandlerCopy(HostUiHandler& out) const {
   std::lock_guard<std::mutex> lock(mutex_);
   if (!has_handler_) return false;
   out = handler_;
@@ -59,7 +51,7 @@ bool UiDispatcher::HandlerCopy(VK605UiHandler& out) const {
 }
 
 int UiDispatcher::MessageBox(const std::string& text, const std::string& caption, unsigned type) {
-  VK605UiHandler handler{};
+  HostUiHandler handler{};
   if (HandlerCopy(handler) && handler.message_box != nullptr) {
     return handler.message_box(handler.context, text.c_str(), caption.c_str(), type);
   }

@@ -5,9 +5,20 @@
 #include "diagnostics/diagnostics_log.h"
 #include "platform/platform_ui.h"
 #include "ui/user_interface.h"
-#include "vk605/vk605.h"
 
 namespace vk605 {
+
+// A host's own user interface: plain functions called with the host's context pointer. A missing
+// message_box or open_dialog leaves that part to the platform.
+struct HostUiHandler {
+  void* context = nullptr;
+  int (*message_box)(void* context, const char* text, const char* caption, unsigned int type) = nullptr;
+  void* (*open_dialog)(void* context, const char* caption, const char* text,
+                       const char* button_text) = nullptr;
+  void (*set_dialog_text)(void* context, void* dialog, const char* text) = nullptr;
+  int (*poll_dialog)(void* context, void* dialog) = nullptr;
+  void (*close_dialog)(void* context, void* dialog) = nullptr;
+};
 
 // Routes message boxes and dialogs to the host's handler when one is installed, otherwise to the
 // platform's own user interface. Fixed answers of a headless platform are traced in the log.
@@ -15,9 +26,8 @@ class UiDispatcher : public UserInterface {
  public:
   UiDispatcher(PlatformUi& platform, DiagnosticsLog& log);
 
-  // Copies the handler; null restores the platform default. Returns 0, or 1 for a handler whose size
-  // field is smaller than the structure.
-  int SetHandler(const VK605UiHandler* handler);
+  // Copies the handler; null restores the platform default.
+  void SetHandler(const HostUiHandler* handler);
 
   int MessageBox(const std::string& text, const std::string& caption, unsigned type) override;
   DialogHandle OpenDialog(const std::string& caption, const std::string& text,
@@ -27,12 +37,12 @@ class UiDispatcher : public UserInterface {
   void CloseDialog(DialogHandle dialog) override;
 
  private:
-  bool HandlerCopy(VK605UiHandler& out) const;
+  bool HandlerCopy(HostUiHandler& out) const;
 
   PlatformUi& platform_;
   DiagnosticsLog& log_;
   mutable std::mutex mutex_;
-  VK605UiHandler handler_{};
+  HostUiHandler handler_{};
   bool has_handler_ = false;
 };
 
