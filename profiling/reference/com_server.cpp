@@ -1,6 +1,6 @@
 // The reference component as an in-process COM server: class "CalveraSrv.ProfileV1" with the main,
-// transmission and auxiliary interfaces of vk605/profiling_component_com.h. DllRegisterServer enters
-// the class under HKEY_LOCAL_MACHINE\Software\Classes ("regsvr32 calvera_reference.dll").
+// transmission and auxiliary interfaces of vk605/component/profiling_component_com.h. DllRegisterServer
+// enters the class under HKEY_LOCAL_MACHINE\Software\Classes ("regsvr32 calvera_reference.dll").
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -18,7 +18,7 @@
 #include <string>
 
 #include "reference_instance.h"
-#include "vk605/profiling_component_com.h"
+#include "vk605/component/profiling_component_com.h"
 
 using vk605::reference::ReferenceInstance;
 

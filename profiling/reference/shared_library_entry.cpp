@@ -1,9 +1,10 @@
-// The reference component as a shared library: the operation table of vk605/profiling_component.h.
+// The reference component as a shared library: the operation table of
+// vk605/component/profiling_component.h.
 #include <cstring>
 #include <new>
 
 #include "reference_instance.h"
-#include "vk605/profiling_component.h"
+#include "vk605/component/profiling_component.h"
 
 using vk605::reference::ReferenceInstance;
 

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <utility>
 
-#include "vk605/profiling_component.h"
+#include "vk605/component/profiling_component.h"
 
 namespace vk605 {
 namespace {

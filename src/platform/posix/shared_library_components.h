@@ -7,7 +7,7 @@ namespace vk605 {
 
 // Profiling components as shared libraries: the library named by the value "Library" of the key
 // "Software\Classes\CalveraSrv.ProfileV1" is loaded for each instance and unloaded with it, and its
-// factory's operation table (vk605/profiling_component.h) does the work.
+// factory's operation table (vk605/component/profiling_component.h) does the work.
 class SharedLibraryComponents : public ProfilingComponents {
  public:
   explicit SharedLibraryComponents(Registry& registry) : registry_(registry) {}

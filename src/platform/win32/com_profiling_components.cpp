@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "platform/win32/windows_headers.h"
-#include "vk605/profiling_component_com.h"
+#include "vk605/component/profiling_component_com.h"
 
 namespace vk605 {
 namespace {
