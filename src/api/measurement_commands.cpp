@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "api/profiling_adapters.h"
 #include "engine/result_code.h"
 #include "engine/vk605_instrument.h"
 #include "platform/module_info.h"
@@ -40,8 +41,10 @@ int MeasurementCommands::Measure(unsigned command_code, double* spectra, int* op
   if (spectra != nullptr) {
     ProfilingInputs inputs{settings.CalveraEnabled, settings.Communications, settings.SerialNumber};
     int profiled = 0;
-    ProfileSpectrum(spectra, settings.SpecularMode, settings.Mode, inputs, instrument,
-                    ProfilingServices{s_.components, s_.registry, s_.ui, s_.log}, profiled);
+    InstrumentEmbeddedProfiling embedded(instrument);
+    UiProfilingAlerts alerts(s_.ui);
+    ProfileSpectrum(spectra, settings.SpecularMode, settings.Mode, inputs, embedded,
+                    ProfilingServices{s_.components, s_.registry, alerts, s_.log}, profiled);
     StoreFlag(s_.state.host.Profiled, profiled);
   }
   return instrument.ProcessSpectra(spectra);

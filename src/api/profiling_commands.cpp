@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "api/profiling_adapters.h"
 #include "engine/vk605_instrument.h"
 #include "profiling/profiling_client.h"
 
@@ -38,7 +39,8 @@ int ProfilingCommands::GetDigitalSignature(char* text) {
   if (instrument.IsEmbeddedProfilingSupported() == 1) {
     instrument.GetEmbeddedSignature(work);
   } else {
-    ProfilingClient client(s_.components, s_.registry, s_.ui);
+    UiProfilingAlerts alerts(s_.ui);
+    ProfilingClient client(s_.components, s_.registry, alerts);
     result = client.Open(s_.state.settings.SerialNumber);
     client.Signature(work);
   }

@@ -15,7 +15,7 @@ void LogSpectrumWithBlank(DiagnosticsLog& log, const double* spectrum) {
 }  // namespace
 
 int ProfileSpectrum(double* spectrum, int specular_flag, int mode, const ProfilingInputs& inputs,
-                    InstrumentInterface& instrument, const ProfilingServices& services, int& profiled) {
+                    EmbeddedProfiling& instrument, const ProfilingServices& services, int& profiled) {
   DiagnosticsLog& log = services.log;
   profiled = 0;
   if (inputs.calvera_enabled != 1 || inputs.communications == 0) {
@@ -26,7 +26,7 @@ int ProfileSpectrum(double* spectrum, int specular_flag, int mode, const Profili
   int result = 0;
   switch (instrument.IsEmbeddedProfilingSupported()) {
     case 0: {
-      ProfilingClient client(services.components, services.registry, services.ui);
+      ProfilingClient client(services.components, services.registry, services.alerts);
       result = client.Open(inputs.serial_number);
       if (result != 0) {
         log.LogLine("UNABLE TO INITIALIZE CALVERA: Spectral Data without profiling");

@@ -3,10 +3,10 @@
 #include <string>
 
 #include "diagnostics/diagnostics_log.h"
-#include "engine/instrument_interface.h"
 #include "platform/profiling_component.h"
 #include "platform/registry.h"
-#include "ui/user_interface.h"
+#include "profiling/embedded_profiling.h"
+#include "profiling/profiling_alerts.h"
 
 namespace vk605 {
 
@@ -21,13 +21,13 @@ struct ProfilingInputs {
 struct ProfilingServices {
   ProfilingComponents& components;
   Registry& registry;
-  UserInterface& ui;
+  ProfilingAlerts& alerts;
   DiagnosticsLog& log;
 };
 
 // Passes one measured spectrum (40 values, corrected in place) through the profiling component and
 // traces it before and after. profiled is set to 1 when a profile was applied. Result 0, 114, 125 or 401.
 int ProfileSpectrum(double* spectrum, int specular_flag, int mode, const ProfilingInputs& inputs,
-                    InstrumentInterface& instrument, const ProfilingServices& services, int& profiled);
+                    EmbeddedProfiling& instrument, const ProfilingServices& services, int& profiled);
 
 }  // namespace vk605

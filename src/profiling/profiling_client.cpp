@@ -96,8 +96,7 @@ int ProfilingClient::Signature(char* text) {
 }
 
 void ProfilingClient::ShowComponentError(ComponentStatus status) {
-  ui_.MessageBox(ComponentErrorText(status, components_.SystemMessage(status)), kDriverCaption,
-                 kMbOk | kMbIconExclamation);
+  alerts_.ShowComponentError(ComponentErrorText(status, components_.SystemMessage(status)));
 }
 
 }  // namespace vk605

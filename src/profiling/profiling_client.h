@@ -6,7 +6,7 @@
 
 #include "platform/profiling_component.h"
 #include "platform/registry.h"
-#include "ui/user_interface.h"
+#include "profiling/profiling_alerts.h"
 
 namespace vk605 {
 
@@ -14,8 +14,8 @@ namespace vk605 {
 // loads that instrument's profile and corrects spectra in place.
 class ProfilingClient {
  public:
-  ProfilingClient(ProfilingComponents& components, Registry& registry, UserInterface& ui)
-      : components_(components), registry_(registry), ui_(ui) {}
+  ProfilingClient(ProfilingComponents& components, Registry& registry, ProfilingAlerts& alerts)
+      : components_(components), registry_(registry), alerts_(alerts) {}
 
   // 0 when a profile is loaded, 401 otherwise.
   int Open(const std::string& serial_number);
@@ -34,7 +34,7 @@ class ProfilingClient {
 
   ProfilingComponents& components_;
   Registry& registry_;
-  UserInterface& ui_;
+  ProfilingAlerts& alerts_;
   std::unique_ptr<ProfilingComponent> component_;
   int profile_loaded_ = 0;
   int component_running_ = 0;

@@ -7,25 +7,22 @@
 #include <gtest/gtest.h>
 
 #include "fakes/fake_clock.h"
+#include "fakes/fake_profiling_alerts.h"
 #include "fakes/fake_profiling_component.h"
 #include "fakes/fake_registry.h"
-#include "fakes/fake_user_interface.h"
 #include "platform/temp_directory.h"
 
 namespace vk605 {
 namespace {
 
 using testing::FakeClock;
+using testing::FakeProfilingAlerts;
 using testing::FakeProfilingComponents;
 using testing::FakeRegistry;
-using testing::FakeUserInterface;
 
 // An instrument model whose embedded-profiling answers the test chooses.
-class ScriptedInstrument : public InstrumentInterface {
+class ScriptedInstrument : public EmbeddedProfiling {
  public:
-  ScriptedInstrument(InterfaceSwitches& switches, UserInterface& ui) : InstrumentInterface(switches, ui) {}
-  int UsesEmbeddedProfiling() override { return 0; }
-  int Connect(char*) override { return 0; }
   int IsEmbeddedProfilingSupported() override { return supported; }
   char GetEmbeddedProfilingState() override { return state; }
 
@@ -67,10 +64,9 @@ class ProfileSpectrumTest : public ::testing::Test {
   DiagnosticsLog log_{clock_};
   FakeProfilingComponents components_;
   FakeRegistry registry_;
-  FakeUserInterface ui_;
-  InterfaceSwitches switches_;
-  ScriptedInstrument instrument_{switches_, ui_};
-  ProfilingServices services_{components_, registry_, ui_, log_};
+  FakeProfilingAlerts alerts_;
+  ScriptedInstrument instrument_;
+  ProfilingServices services_{components_, registry_, alerts_, log_};
   double spectrum_[40];
   int profiled_ = 7;
 };

@@ -6,16 +6,16 @@
 
 #include <gtest/gtest.h>
 
+#include "fakes/fake_profiling_alerts.h"
 #include "fakes/fake_profiling_component.h"
 #include "fakes/fake_registry.h"
-#include "fakes/fake_user_interface.h"
 
 namespace vk605 {
 namespace {
 
+using testing::FakeProfilingAlerts;
 using testing::FakeProfilingComponents;
 using testing::FakeRegistry;
-using testing::FakeUserInterface;
 
 constexpr const char* kFirstKey = "Software\\Orvanta\\Calvera\\Profiles\\VK605-1234";
 constexpr const char* kSecondKey = "Software\\Orvanta\\Calvera 1.0\\Profiles\\VK605-1234";
@@ -28,8 +28,8 @@ class ProfilingClientTest : public ::testing::Test {
 
   FakeProfilingComponents components_;
   FakeRegistry registry_;
-  FakeUserInterface ui_;
-  ProfilingClient client_{components_, registry_, ui_};
+  FakeProfilingAlerts alerts_;
+  ProfilingClient client_{components_, registry_, alerts_};
 };
 
 TEST_F(ProfilingClientTest, OpenLoadsTheRegisteredProfileInTheComponentOrder) {
@@ -75,7 +75,7 @@ TEST_F(ProfilingClientTest, SerialWithoutProfileKeyIs401WithoutLoading) {
 TEST_F(ProfilingClientTest, SecondKeyIsUsedWhenTheFirstIsMissing) {
   FakeRegistry registry;
   registry.SetValue(kSecondKey, "LocalFile", "/old/1234.prf");
-  ProfilingClient client(components_, registry, ui_);
+  ProfilingClient client(components_, registry, alerts_);
   EXPECT_EQ(client.Open("VK605-1234"), 0);
   EXPECT_EQ(Calls().at(1), "load:/old/1234.prf");
 }
@@ -85,7 +85,7 @@ TEST_F(ProfilingClientTest, FirstKeyWinsEvenWithoutItsValue) {
   FakeRegistry registry;
   registry.AddKey(kFirstKey);
   registry.SetValue(kSecondKey, "LocalFile", "/old/1234.prf");
-  ProfilingClient client(components_, registry, ui_);
+  ProfilingClient client(components_, registry, alerts_);
   components_.script.load_answer = false;
   EXPECT_EQ(client.Open("VK605-1234"), 401);
   EXPECT_EQ(Calls().at(1), "load:");
@@ -157,7 +157,7 @@ TEST_F(ProfilingClientTest, RefusalIsFailureWithTheValuesStillCopiedBack) {
   for (double& value : spectrum) value = -0.5;
   EXPECT_EQ(client_.Apply(spectrum, 1, 0), 1);
   EXPECT_EQ(spectrum[0], 0.0);
-  EXPECT_TRUE(ui_.boxes.empty());
+  EXPECT_TRUE(alerts_.shown.empty());
 }
 
 TEST_F(ProfilingClientTest, FailingCallShowsTheErrorAndLeavesTheSpectrum) {
@@ -168,10 +168,8 @@ TEST_F(ProfilingClientTest, FailingCallShowsTheErrorAndLeavesTheSpectrum) {
   for (double& value : spectrum) value = -0.5;
   EXPECT_EQ(client_.Apply(spectrum, 1, 0), 1);
   for (double value : spectrum) EXPECT_EQ(value, -0.5);
-  ASSERT_EQ(ui_.boxes.size(), 1u);
-  EXPECT_EQ(ui_.boxes[0].text, "IDispatch error #5");
-  EXPECT_EQ(ui_.boxes[0].caption, "VK605");
-  EXPECT_EQ(ui_.boxes[0].type, 0x30u);
+  ASSERT_EQ(alerts_.shown.size(), 1u);
+  EXPECT_EQ(alerts_.shown[0], "IDispatch error #5");
 }
 
 TEST_F(ProfilingClientTest, SystemMessageIsShownWithoutItsLineEnd) {
@@ -180,8 +178,8 @@ TEST_F(ProfilingClientTest, SystemMessageIsShownWithoutItsLineEnd) {
   ASSERT_EQ(client_.Open("VK605-1234"), 0);
   double spectrum[40] = {};
   EXPECT_EQ(client_.Apply(spectrum, 1, 0), 1);
-  ASSERT_EQ(ui_.boxes.size(), 1u);
-  EXPECT_EQ(ui_.boxes[0].text, "Unspecified error");
+  ASSERT_EQ(alerts_.shown.size(), 1u);
+  EXPECT_EQ(alerts_.shown[0], "Unspecified error");
 }
 
 TEST_F(ProfilingClientTest, MissingTransmissionInterfaceIsAComponentError) {
@@ -191,8 +189,8 @@ TEST_F(ProfilingClientTest, MissingTransmissionInterfaceIsAComponentError) {
   for (double& value : spectrum) value = 0.123456789;
   EXPECT_EQ(client_.Apply(spectrum, 1, 1), 1);
   EXPECT_EQ(spectrum[0], 0.123456789);
-  ASSERT_EQ(ui_.boxes.size(), 1u);
-  EXPECT_EQ(ui_.boxes[0].text, "Unknown error 0x80004002");
+  ASSERT_EQ(alerts_.shown.size(), 1u);
+  EXPECT_EQ(alerts_.shown[0], "Unknown error 0x80004002");
 }
 
 TEST_F(ProfilingClientTest, ApplyWithoutProfileLeavesTheSpectrumBitForBit) {
@@ -242,7 +240,7 @@ TEST_F(ProfilingClientTest, FailingDateCallGivesV2) {
 
 TEST_F(ProfilingClientTest, DestructionReleasesTheComponent) {
   {
-    ProfilingClient client(components_, registry_, ui_);
+    ProfilingClient client(components_, registry_, alerts_);
     ASSERT_EQ(client.Open("VK605-1234"), 0);
   }
   EXPECT_EQ(Calls().back(), "destroyed");
