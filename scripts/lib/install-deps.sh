@@ -13,6 +13,7 @@ VK605_BASE_PACKAGES=(
   googletest
   libgtest-dev
   python3
+  clang-format
   pkg-config
   libcolord-dev
   colord-data
