@@ -3,7 +3,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
-#include "platform/ini_text.h"
+#include "base/ini_text.h"
 #include "platform/posix/file_io.h"
 #include "platform/posix/unique_fd.h"
 

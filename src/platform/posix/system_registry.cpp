@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "platform/ini_text.h"
+#include "base/ini_text.h"
 #include "platform/posix/file_io.h"
 #include "platform/posix/user_dirs.h"
 

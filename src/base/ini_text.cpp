@@ -1,4 +1,4 @@
-#include "platform/ini_text.h"
+#include "base/ini_text.h"
 
 #include <cstdint>
 
