@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "command_text.h"
-#include "unique_fd.h"
+#include "file_descriptor.h"
 
 namespace vk605::sim {
 
