@@ -2,8 +2,8 @@
 // read back, also after the file is written out and read again. Input: "file text\0section\0key\0value".
 #include <string>
 
+#include "base/ini_text.h"
 #include "fuzz_input.h"
-#include "platform/ini_text.h"
 
 namespace {
 

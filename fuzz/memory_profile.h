@@ -3,7 +3,7 @@
 #include <map>
 #include <string>
 
-#include "platform/ini_text.h"
+#include "base/ini_text.h"
 #include "platform/private_profile.h"
 
 namespace vk605::fuzz {

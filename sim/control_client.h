@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "unique_fd.h"
+#include "file_descriptor.h"
 
 namespace vk605::sim {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "control_interpreter.h"
-#include "unique_fd.h"
+#include "file_descriptor.h"
 
 namespace vk605::sim {
 

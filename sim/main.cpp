@@ -10,6 +10,7 @@
 #include "control_interpreter.h"
 #include "control_server.h"
 #include "instrument_model.h"
+#include "platform/file_io.h"
 #include "pseudo_terminal.h"
 #include "pty_server.h"
 #include "record_file.h"
@@ -41,12 +42,8 @@ int Fail(const std::string& error) {
 }
 
 bool WritePortFile(const std::string& path, int port, std::string& error) {
-  const std::string temporary = path + ".tmp";
-  std::FILE* file = std::fopen(temporary.c_str(), "w");
-  bool written = file != nullptr && std::fprintf(file, "%d\n", port) > 0;
-  if (file != nullptr && std::fclose(file) != 0) written = false;
-  if (!written || std::rename(temporary.c_str(), path.c_str()) != 0) {
-    error = "cannot write the control port to " + path;
+  if (std::error_code failure = vk605::ReplaceFileAtomically(path, std::to_string(port) + "\n")) {
+    error = "cannot write the control port to " + path + ": " + failure.message();
     return false;
   }
   return true;

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "unique_fd.h"
+#include "file_descriptor.h"
 
 namespace vk605::sim {
 

@@ -4,10 +4,10 @@
 #include <string>
 
 #include "control_server.h"
+#include "file_descriptor.h"
 #include "instrument_model.h"
 #include "pseudo_terminal.h"
 #include "record_file.h"
-#include "unique_fd.h"
 
 namespace vk605::sim {
 

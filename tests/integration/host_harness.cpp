@@ -7,6 +7,8 @@
 #include <cstring>
 #include <thread>
 
+#include "base/ini_text.h"
+
 namespace vk605::host {
 namespace {
 
@@ -43,13 +45,6 @@ void ScriptCloseDialog(void*, void*) {
   g_script.dialog_events.push_back("close");
 }
 
-std::string Trim(const std::string& s) {
-  std::size_t b = s.find_first_not_of(" \t\r\n");
-  if (b == std::string::npos) return "";
-  std::size_t e = s.find_last_not_of(" \t\r\n");
-  return s.substr(b, e - b + 1);
-}
-
 std::string Upper(std::string s) {
   for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return s;
@@ -77,21 +72,9 @@ void WriteDriverIni(const std::filesystem::path& directory, const std::string& p
 
 std::map<std::string, std::string> IniSection(const std::filesystem::path& path, const std::string& section) {
   std::map<std::string, std::string> values;
-  std::istringstream in(ReadFile(path));
-  std::string line;
-  bool inside = false;
-  while (std::getline(in, line)) {
-    line = Trim(line);
-    if (line.empty()) continue;
-    if (line.front() == '[') {
-      inside = Upper(line) == "[" + Upper(section) + "]";
-      continue;
-    }
-    std::size_t eq = line.find('=');
-    if (inside && eq != std::string::npos) {
-      std::string key = Upper(Trim(line.substr(0, eq)));
-      if (values.count(key) == 0) values[key] = Trim(line.substr(eq + 1));
-    }
+  // Read as the driver reads its files, so a test sees what the driver would.
+  for (const IniEntry& entry : IniText(ReadFile(path)).Entries(section)) {
+    values.emplace(Upper(entry.key), entry.value);
   }
   return values;
 }

@@ -2,9 +2,9 @@
 // CIEDE2000 and the answers given to the driver's questions.
 #include <gtest/gtest.h>
 
+#include "base/ini_text.h"
 #include "colorimetry.h"
 #include "command_line.h"
-#include "ini_file.h"
 #include "terminal_ui.h"
 #include "text_format.h"
 #include "tool_error.h"
@@ -12,23 +12,25 @@
 namespace vk605::tool {
 namespace {
 
-TEST(IniFile, EditsOneKeyAndKeepsEveryOtherLine) {
-  IniFile ini("[MAIN]\r\nPORT=COM1:\r\n; comment\r\nBAUDRATE=9600\r\n\r\n[CALIBRATION]\r\nHOURS=4\r\n");
-  EXPECT_EQ(ini.Get("main", "port").value(), "COM1:");
+// The tool edits the driver's files as a person's editor would: IniText in the edited style.
+TEST(ToolIniEditing, EditsOneKeyAndKeepsEveryOtherLine) {
+  IniText ini("[MAIN]\r\nPORT=COM1:\r\n; comment\r\nBAUDRATE=9600\r\n\r\n[CALIBRATION]\r\nHOURS=4\r\n",
+              SectionNames::kPlain, IniStyle::kEdited);
+  EXPECT_EQ(ini.Find("main", "port").value(), "COM1:");
   ini.Set("Main", "Port", "/dev/pts/3");
   ini.Set("CALIBRATION", "bMEASUREMENTS", "1");
-  EXPECT_EQ(ini.Text(),
+  EXPECT_EQ(ini.Serialise(),
             "[MAIN]\r\nPORT=/dev/pts/3\r\n; comment\r\nBAUDRATE=9600\r\n\r\n[CALIBRATION]\r\nHOURS=4\r\n"
             "bMEASUREMENTS=1\r\n");
 }
 
-TEST(IniFile, NewSectionGoesAtTheEndWithTheFilesLineEnds) {
-  IniFile ini("[A]\nX=1\n");
+TEST(ToolIniEditing, NewSectionGoesAtTheEndWithTheFilesLineEnds) {
+  IniText ini("[A]\nX=1\n", SectionNames::kKeyPaths, IniStyle::kEdited);
   ini.Set("Software\\Orvanta\\Spectrophotometers\\VK605", "DiagnosticsFileName", "/tmp/t.log");
-  EXPECT_EQ(ini.Text(),
+  EXPECT_EQ(ini.Serialise(),
             "[A]\nX=1\n\n[Software\\Orvanta\\Spectrophotometers\\VK605]\nDiagnosticsFileName=/tmp/t.log\n");
-  EXPECT_TRUE(ini.HasSection("software\\orvanta\\spectrophotometers\\vk605"));
-  EXPECT_FALSE(ini.Get("A", "Y").has_value());
+  EXPECT_TRUE(ini.HasSection("software\\orvanta\\\\spectrophotometers\\vk605\\"));
+  EXPECT_FALSE(ini.Find("A", "Y").has_value());
 }
 
 TEST(TextFormat, NumbersAndJsonText) {

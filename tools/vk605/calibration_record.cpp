@@ -2,8 +2,9 @@
 
 #include <charconv>
 
-#include "atomic_file.h"
-#include "ini_file.h"
+#include "base/ini_text.h"
+#include "platform/file_io.h"
+#include "tool_error.h"
 
 namespace vk605::tool {
 
@@ -11,8 +12,8 @@ namespace {
 
 constexpr const char* kSection = "CALIBRATION";
 
-int Number(const IniFile& ini, const char* key, int fallback) {
-  std::optional<std::string> text = ini.Get(kSection, key);
+int Number(const IniText& ini, const char* key, int fallback) {
+  std::optional<std::string> text = ini.Find(kSection, key);
   if (!text) return fallback;
   int value = fallback;
   std::from_chars(text->data(), text->data() + text->size(), value);
@@ -29,10 +30,10 @@ CalibrationRecord ReadCalibrationRecord(const std::string& path) {
   CalibrationRecord record;
   record.path = path;
   std::string content;
-  if (!ReadWholeFile(path, content)) return record;
-  IniFile ini(content);
-  record.calibration_date = ini.Get(kSection, "CALIBRATION_DATE").value_or("");
-  record.expiration = ini.Get(kSection, "EXPIRATION").value_or("");
+  if (ReadWholeFile(path, content)) return record;
+  IniText ini(content, SectionNames::kPlain, IniStyle::kEdited);
+  record.calibration_date = ini.Find(kSection, "CALIBRATION_DATE").value_or("");
+  record.expiration = ini.Find(kSection, "EXPIRATION").value_or("");
   record.hours = Number(ini, "HOURS", record.hours);
   record.minutes = Number(ini, "MINUTES", record.minutes);
   record.measurement_limit = Number(ini, "MEASUREMENTS", record.measurement_limit);
@@ -44,10 +45,10 @@ CalibrationRecord ReadCalibrationRecord(const std::string& path) {
 
 void WriteCalibrationKey(const std::string& path, const std::string& key, const std::string& value) {
   std::string content;
-  ReadWholeFile(path, content);
-  IniFile ini(content);
+  (void)ReadWholeFile(path, content);  // a missing or unreadable file starts empty
+  IniText ini(content, SectionNames::kPlain, IniStyle::kEdited);
   ini.Set(kSection, key, value);
-  WriteFileAtomically(path, ini.Text());
+  WriteFileOrFail(path, ini.Serialise());
 }
 
 }  // namespace vk605::tool

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "atomic_file.h"
 #include "commands.h"
 #include "output.h"
+#include "platform/file_io.h"
 #include "serial_candidates.h"
 #include "session.h"
 #include "text_format.h"
@@ -55,7 +55,7 @@ class Findings {
 // The parent process id of a /proc entry.
 std::string ParentOf(const fs::path& process) {
   std::string status;
-  ReadWholeFile((process / "status").string(), status);
+  (void)ReadWholeFile((process / "status").string(), status);
   std::size_t at = status.find("\nPPid:");
   return at == std::string::npos ? std::string()
                                  : Trim(status.substr(at + 6, status.find('\n', at + 1) - at - 6));
@@ -78,7 +78,7 @@ std::vector<std::string> Holders(const std::string& device) {
       std::error_code link_error;
       if (fs::read_symlink(fd.path(), link_error).string() == target) {
         std::string name;
-        ReadWholeFile((process.path() / "comm").string(), name);
+        (void)ReadWholeFile((process.path() / "comm").string(), name);
         holders.push_back(Trim(name) + " (pid " + pid + ")");
         break;
       }
@@ -91,7 +91,7 @@ bool ProcessRunning(const std::string& name) {
   std::error_code error;
   for (const auto& process : fs::directory_iterator("/proc", error)) {
     std::string comm;
-    if (ReadWholeFile((process.path() / "comm").string(), comm) && Trim(comm) == name) return true;
+    if (!ReadWholeFile((process.path() / "comm").string(), comm) && Trim(comm) == name) return true;
   }
   return false;
 }
@@ -100,7 +100,7 @@ bool UdevIgnoresForModemManager(const struct stat& status) {
   std::string data;
   std::string path = "/run/udev/data/c" + std::to_string(major(status.st_rdev)) + ":" +
                      std::to_string(minor(status.st_rdev));
-  return ReadWholeFile(path, data) && data.find("E:ID_MM_DEVICE_IGNORE=1") != std::string::npos;
+  return !ReadWholeFile(path, data) && data.find("E:ID_MM_DEVICE_IGNORE=1") != std::string::npos;
 }
 
 bool InGroup(gid_t gid) {

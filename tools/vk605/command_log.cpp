@@ -3,10 +3,10 @@
 #include <sstream>
 #include <string>
 
-#include "atomic_file.h"
+#include "base/ini_text.h"
 #include "commands.h"
-#include "ini_file.h"
 #include "output.h"
+#include "platform/file_io.h"
 #include "tool_error.h"
 #include "tool_paths.h"
 
@@ -21,9 +21,9 @@ ExitCode RunLog(const Invocation& invocation) {
   std::string source = "--file";
   if (file.empty()) {
     std::string content;
-    ReadWholeFile(registry, content);
-    file = IniFile(content)
-               .Get("Software\\Orvanta\\Spectrophotometers\\VK605", "DiagnosticsFileName")
+    (void)ReadWholeFile(registry, content);
+    file = IniText(content, SectionNames::kKeyPaths)
+               .Find("Software\\Orvanta\\Spectrophotometers\\VK605", "DiagnosticsFileName")
                .value_or("");
     source = registry;
   }
@@ -38,7 +38,7 @@ ExitCode RunLog(const Invocation& invocation) {
     return ExitCode::kOk;
   }
   std::string content;
-  bool readable = ReadWholeFile(file, content);
+  bool readable = !ReadWholeFile(file, content);
   std::deque<std::string> tail;
   std::istringstream in(content);
   std::string line;

@@ -6,7 +6,6 @@
 #include <cstring>
 #include <string>
 
-#include "atomic_file.h"
 #include "calibration_record.h"
 #include "commands.h"
 #include "measurement_report.h"
@@ -98,7 +97,7 @@ ExitCode RunMeasure(const Invocation& invocation) {
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);
   } else {
-    WriteFileAtomically(output_file, text);
+    WriteFileOrFail(output_file, text);
     out.Text("wrote " + output_file + " (" + format + ")\n");
     out.Object(JsonObject().Add("kind", "file").Add("path", output_file).Add("format", format));
   }

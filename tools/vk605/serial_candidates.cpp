@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <map>
 
-#include "atomic_file.h"
+#include "platform/file_io.h"
 #include "text_format.h"
 
 namespace vk605::tool {
@@ -19,7 +19,7 @@ namespace {
 
 std::string Attribute(const fs::path& directory, const char* name) {
   std::string text;
-  ReadWholeFile((directory / name).string(), text);
+  (void)ReadWholeFile((directory / name).string(), text);
   return Trim(text);
 }
 

@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "atomic_file.h"
-#include "ini_file.h"
+#include "base/ini_text.h"
+#include "platform/file_io.h"
 #include "text_format.h"
 #include "tool_error.h"
 #include "tool_paths.h"
@@ -73,15 +73,15 @@ void Session::PrepareTrace(const std::string& file) {
   // and the user's own registry stays as it was.
   std::string content;
   std::string registry = RegistryFile();
-  if (!registry.empty()) ReadWholeFile(registry, content);
-  IniFile ini(content);
+  if (!registry.empty()) (void)ReadWholeFile(registry, content);
+  IniText ini(content, SectionNames::kKeyPaths, IniStyle::kEdited);
   ini.Set(kDriverKey, "DiagnosticsFileName", Absolute(file));
   std::string pattern = (fs::temp_directory_path() / "vk605-registry-XXXXXX").string();
   int fd = ::mkstemp(pattern.data());
   if (fd < 0) throw ToolError(ExitCode::kFailure, "cannot create a temporary registry for --trace");
   ::close(fd);
   trace_registry_ = pattern;
-  WriteFileAtomically(trace_registry_, ini.Text());
+  WriteFileOrFail(trace_registry_, ini.Serialise());
   if (const char* previous = std::getenv("VK605_REGISTRY")) saved_registry_env_ = previous;
   ::setenv("VK605_REGISTRY", trace_registry_.c_str(), 1);
 }
@@ -93,19 +93,25 @@ std::string Session::PrepareSimulatedDriver(const std::string& driver_path) {
   std::error_code error;
   fs::create_directories(directory, error);
   std::string copy = directory + "/libvk605.so";
-  std::string temporary = TemporarySibling(copy);
-  fs::copy_file(driver_path, temporary, fs::copy_options::overwrite_existing, error);
+  // Replaced as a whole, so a host that loads the copy meanwhile sees the old or the new library.
+  std::string library;
+  error = ReadWholeFile(driver_path, library);
+  if (!error) error = ReplaceFileAtomically(copy, library);
+  if (!error) {
+    // The copy keeps the library's own permissions, as a copied file does.
+    fs::perms mode = fs::status(driver_path, error).permissions();
+    if (!error) fs::permissions(copy, mode, error);
+  }
   if (error) {
     throw ToolError(ExitCode::kDriverUnavailable,
                     "cannot copy the driver " + driver_path + " to " + directory + ": " + error.message());
   }
-  RenameInto(temporary, copy);
   std::string settings_path = directory + "/VK605.INI";
   std::string content;
-  ReadWholeFile(settings_path, content);
-  IniFile ini(content);
+  (void)ReadWholeFile(settings_path, content);  // a missing or unreadable file starts empty
+  IniText ini(content, SectionNames::kPlain, IniStyle::kEdited);
   ini.Set("MAIN", "PORT", simulator_->Device());
-  WriteFileAtomically(settings_path, ini.Text());
+  WriteFileOrFail(settings_path, ini.Serialise());
   return copy;
 }
 
@@ -164,11 +170,11 @@ void Session::Close() {
     // The driver wrote the session's port back at unload; the configured one goes back in its place.
     std::string path = settings_directory_ + "/VK605.INI";
     std::string content;
-    if (ReadWholeFile(path, content)) {
-      IniFile ini(content);
+    if (!ReadWholeFile(path, content)) {
+      IniText ini(content, SectionNames::kPlain, IniStyle::kEdited);
       ini.Set("MAIN", "PORT", *port_to_restore_);
       try {
-        WriteFileAtomically(path, ini.Text());
+        WriteFileOrFail(path, ini.Serialise());
       } catch (const ToolError& error) {
         std::fprintf(stderr, "vk605: %s\n", error.what());
       }

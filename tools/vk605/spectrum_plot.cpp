@@ -5,8 +5,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 
-#include "atomic_file.h"
 #include "text_format.h"
 #include "tool_error.h"
 
@@ -159,6 +159,12 @@ void Draw(cairo_t* cr, const MeasurementReport& report) {
   }
 }
 
+// Cairo's stream writer: the drawing collects in memory and is written to its file in one replacement.
+cairo_status_t AppendTo(void* closure, const unsigned char* data, unsigned int length) {
+  static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
+  return CAIRO_STATUS_SUCCESS;
+}
+
 }  // namespace
 
 void PlotSpectra(const MeasurementReport& report, const std::string& path) {
@@ -166,23 +172,23 @@ void PlotSpectra(const MeasurementReport& report, const std::string& path) {
   if (!svg && !EndsWith(path, ".png")) {
     throw ToolError(ExitCode::kUsage, "--plot writes .svg or .png files, not " + path);
   }
-  std::string temporary = TemporarySibling(path);
-  cairo_surface_t* surface = svg ? cairo_svg_surface_create(temporary.c_str(), kWidth, kHeight)
+  std::string bytes;
+  cairo_surface_t* surface = svg ? cairo_svg_surface_create_for_stream(AppendTo, &bytes, kWidth, kHeight)
                                  : cairo_image_surface_create(CAIRO_FORMAT_RGB24, static_cast<int>(kWidth),
                                                               static_cast<int>(kHeight));
   cairo_t* cr = cairo_create(surface);
   Draw(cr, report);
   cairo_status_t status = cairo_status(cr);
   cairo_destroy(cr);
-  if (!svg && status == CAIRO_STATUS_SUCCESS) status = cairo_surface_write_to_png(surface, temporary.c_str());
+  if (!svg && status == CAIRO_STATUS_SUCCESS)
+    status = cairo_surface_write_to_png_stream(surface, AppendTo, &bytes);
   cairo_surface_finish(surface);
   if (status == CAIRO_STATUS_SUCCESS) status = cairo_surface_status(surface);
   cairo_surface_destroy(surface);
   if (status != CAIRO_STATUS_SUCCESS) {
-    std::remove(temporary.c_str());
     throw ToolError(ExitCode::kFailure, "cannot draw " + path + ": " + cairo_status_to_string(status));
   }
-  RenameInto(temporary, path);
+  WriteFileOrFail(path, bytes);
 }
 
 }  // namespace vk605::tool

@@ -2,8 +2,10 @@
 
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 #include "exit_codes.h"
+#include "platform/file_io.h"
 
 namespace vk605::tool {
 
@@ -17,5 +19,13 @@ class ToolError : public std::runtime_error {
  private:
   ExitCode code_;
 };
+
+// Replaces path with content atomically (platform/file_io.h); a failure ends the command with a message
+// naming the file and the reason.
+inline void WriteFileOrFail(const std::string& path, std::string_view content) {
+  if (std::error_code error = ReplaceFileAtomically(path, content)) {
+    throw ToolError(ExitCode::kFailure, "cannot write " + path + ": " + error.message());
+  }
+}
 
 }  // namespace vk605::tool

@@ -1,4 +1,4 @@
-#include "platform/posix/file_io.h"
+#include "platform/file_io.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -27,27 +27,32 @@ std::string BaseNameOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-bool WriteAll(int fd, std::string_view data) {
+std::error_code LastError() {
+  return std::error_code(errno, std::system_category());
+}
+
+std::error_code WriteAll(int fd, std::string_view data) {
   while (!data.empty()) {
     ssize_t written = ::write(fd, data.data(), data.size());
     if (written < 0) {
       if (errno == EINTR) continue;
-      return false;
+      return LastError();
     }
     data.remove_prefix(static_cast<std::size_t>(written));
   }
-  return true;
+  return {};
 }
 
 // A new file beside path under a name no other writer uses (process id and a counter, created
 // exclusively). Created with 0666 so the umask applies as for any new file.
-UniqueFd CreateTemporaryBeside(const std::string& path, std::string& temp_path) {
+UniqueFd CreateTemporaryBeside(const std::string& path, std::string& temp_path, std::error_code& error) {
   static std::atomic<unsigned> counter{0};
   std::string prefix = DirectoryOf(path) + "/." + BaseNameOf(path) + ".";
   for (int attempt = 0; attempt < 100; ++attempt) {
     temp_path = prefix + std::to_string(::getpid()) + "." + std::to_string(counter.fetch_add(1)) + ".tmp";
     int fd = ::open(temp_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0) return UniqueFd(fd);
+    error = LastError();
     if (errno != EEXIST) break;
   }
   temp_path.clear();
@@ -60,12 +65,14 @@ void SyncDirectoryOf(const std::string& path) {
   if (directory.IsValid()) (void)::fsync(directory.Get());
 }
 
-bool WriteTemporary(int fd, const std::string& target, std::string_view content) {
+std::error_code WriteTemporary(int fd, const std::string& target, std::string_view content) {
   struct stat target_status {};
   if (::stat(target.c_str(), &target_status) == 0 && ::fchmod(fd, target_status.st_mode & 07777) != 0) {
-    return false;
+    return LastError();
   }
-  return WriteAll(fd, content) && ::fsync(fd) == 0;
+  if (std::error_code error = WriteAll(fd, content)) return error;
+  if (::fsync(fd) != 0) return LastError();
+  return {};
 }
 
 // A settings file that is a symbolic link is replaced where the link points, so the link stays.
@@ -78,40 +85,49 @@ std::string LinkTarget(const std::string& path) {
 
 }  // namespace
 
-ReadOutcome ReadWholeFile(const std::string& path, std::string& content) {
+std::error_code ReadWholeFile(const std::string& path, std::string& content) {
   content.clear();
   // Non-blocking, so a FIFO in place of the file cannot stall the caller; it is then refused as no
   // regular file.
   UniqueFd file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-  if (!file.IsValid()) return errno == ENOENT ? ReadOutcome::kMissing : ReadOutcome::kFailed;
+  if (!file.IsValid()) return LastError();
   struct stat status {};
-  if (::fstat(file.Get(), &status) != 0 || !S_ISREG(status.st_mode)) return ReadOutcome::kFailed;
+  if (::fstat(file.Get(), &status) != 0) return LastError();
+  if (S_ISDIR(status.st_mode)) return std::make_error_code(std::errc::is_a_directory);
+  if (!S_ISREG(status.st_mode)) return std::make_error_code(std::errc::invalid_argument);
   char chunk[65536];
   for (;;) {
     ssize_t got = ::read(file.Get(), chunk, sizeof chunk);
-    if (got == 0) return ReadOutcome::kRead;
+    if (got == 0) return {};
     if (got < 0) {
       if (errno == EINTR) continue;
+      std::error_code error = LastError();
       content.clear();
-      return ReadOutcome::kFailed;
+      return error;
     }
     content.append(chunk, static_cast<std::size_t>(got));
   }
 }
 
-bool ReplaceFileAtomically(const std::string& link_or_path, std::string_view content) {
+bool IsMissingFile(std::error_code error) {
+  return error == std::errc::no_such_file_or_directory;
+}
+
+std::error_code ReplaceFileAtomically(const std::string& link_or_path, std::string_view content) {
   std::string path = LinkTarget(link_or_path);
   std::string temp_path;
-  UniqueFd temp = CreateTemporaryBeside(path, temp_path);
-  if (!temp.IsValid()) return false;
-  bool written = WriteTemporary(temp.Get(), path, content);
-  written = temp.Close() && written;
-  if (!written || ::rename(temp_path.c_str(), path.c_str()) != 0) {
+  std::error_code error;
+  UniqueFd temp = CreateTemporaryBeside(path, temp_path, error);
+  if (!temp.IsValid()) return error;
+  error = WriteTemporary(temp.Get(), path, content);
+  if (!temp.Close() && !error) error = LastError();
+  if (!error && ::rename(temp_path.c_str(), path.c_str()) != 0) error = LastError();
+  if (error) {
     ::unlink(temp_path.c_str());
-    return false;
+    return error;
   }
   SyncDirectoryOf(path);
-  return true;
+  return {};
 }
 
 }  // namespace vk605

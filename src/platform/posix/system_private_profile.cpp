@@ -3,8 +3,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
-#include "platform/ini_text.h"
-#include "platform/posix/file_io.h"
+#include "base/ini_text.h"
+#include "platform/file_io.h"
 #include "platform/posix/unique_fd.h"
 
 namespace vk605 {
@@ -36,15 +36,15 @@ class PosixPrivateProfile : public PrivateProfile {
                    const std::string& file) override {
     std::string content;
     // A file that exists but cannot be read is not overwritten: its other settings would be lost.
-    ReadOutcome outcome = ReadWholeFile(file, content);
-    if (outcome == ReadOutcome::kFailed) return false;
+    std::error_code read_error = ReadWholeFile(file, content);
+    if (read_error && !IsMissingFile(read_error)) return false;
     IniText ini(content);
     ini.Set(section, key, text);
     std::string updated = ini.Serialise();
     // The settings code writes every value it loads straight back; a file that already holds exactly
     // that text is left alone instead of being replaced (and flushed to disk) once more.
-    if (outcome == ReadOutcome::kRead && updated == content) return true;
-    return ReplaceFileAtomically(file, updated);
+    if (!read_error && updated == content) return true;
+    return !ReplaceFileAtomically(file, updated);
   }
 
   bool CanOpenForReading(const std::string& file) override {
@@ -63,7 +63,7 @@ class PosixPrivateProfile : public PrivateProfile {
   static std::optional<std::string> Lookup(std::string_view section, std::string_view key,
                                            const std::string& file) {
     std::string content;
-    if (ReadWholeFile(file, content) != ReadOutcome::kRead) return std::nullopt;
+    if (ReadWholeFile(file, content)) return std::nullopt;
     return IniText(content).Find(section, key);
   }
 };

@@ -2,8 +2,8 @@
 
 #include <cstdlib>
 
-#include "platform/ini_text.h"
-#include "platform/posix/file_io.h"
+#include "base/ini_text.h"
+#include "platform/file_io.h"
 #include "platform/posix/user_dirs.h"
 
 namespace vk605 {
@@ -16,14 +16,14 @@ class PosixRegistry : public Registry {
  public:
   bool KeyExists(std::string_view key_path) override {
     std::string content;
-    if (ReadWholeFile(RegistryFile(), content) != ReadOutcome::kRead) return false;
+    if (ReadWholeFile(RegistryFile(), content)) return false;
     return IniText(content, SectionNames::kKeyPaths).HasSection(key_path);
   }
 
   std::optional<std::string> ReadString(std::string_view key_path, std::string_view value_name,
                                         std::size_t capacity) override {
     std::string content;
-    if (ReadWholeFile(RegistryFile(), content) != ReadOutcome::kRead) return std::nullopt;
+    if (ReadWholeFile(RegistryFile(), content)) return std::nullopt;
     std::optional<std::string> text = IniText(content, SectionNames::kKeyPaths).Find(key_path, value_name);
     if (!text || text->size() + 1 > capacity) return std::nullopt;
     return text;
@@ -33,11 +33,11 @@ class PosixRegistry : public Registry {
                                 std::string_view text) override {
     std::string path = RegistryFile();
     std::string content;
-    if (ReadWholeFile(path, content) != ReadOutcome::kRead) return false;
+    if (ReadWholeFile(path, content)) return false;
     IniText ini(content, SectionNames::kKeyPaths);
     if (!ini.HasSection(key_path)) return false;
     ini.Set(key_path, value_name, text);
-    return ReplaceFileAtomically(path, ini.Serialise());
+    return !ReplaceFileAtomically(path, ini.Serialise());
   }
 
  private:

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "platform/win32/file_replace.h"
 #include "platform/win32/unique_handle.h"
 
 namespace vk605 {
@@ -61,7 +62,7 @@ class Win32PrivateProfile : public PrivateProfile {
     bool done =
         ready &&
         ::WritePrivateProfileStringA(section_text.c_str(), key_text.c_str(), value.c_str(), temp.c_str()) &&
-        ::MoveFileExA(temp.c_str(), file.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+        MoveFileOver(WidePath(temp), WidePath(file)) == ERROR_SUCCESS;
     if (!done && !temp.empty()) ::DeleteFileA(temp.c_str());
     return done;
   }

@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/ini_text.h"
+#include "base/ini_text.h"
 #include "platform/win32/windows_headers.h"
 
 namespace vk605 {

@@ -1,8 +1,9 @@
-#include "platform/ini_text.h"
+#include "base/ini_text.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace vk605 {
 namespace {
@@ -174,6 +175,45 @@ TEST(IniTextSerialise, KeepsAOneMegabyteGarbageLine) {
   IniText ini(line + "\n");
   ini.Set("MAIN", "PORT", "COM1:");
   EXPECT_EQ(ini.Serialise(), line + "\r\n[MAIN]\r\nPORT=COM1:\r\n");
+}
+
+TEST(IniTextEntries, ListsTheFirstSectionsKeysInOrderEachOnce) {
+  IniText ini(
+      "[OTHER]\r\nX=0\r\n[Main]\r\n; PORT=COM9:\r\nPort = COM1: \r\nnot a key\r\nBAUDRATE=9600\r\n"
+      "port=COM2:\r\n\r\n[MAIN]\r\nLATER=1\r\n");
+  EXPECT_EQ(ini.Entries("MAIN"), (std::vector<IniEntry>{{"Port", "COM1:"}, {"BAUDRATE", "9600"}}));
+  EXPECT_EQ(ini.Entries("other"), (std::vector<IniEntry>{{"X", "0"}}));
+}
+
+TEST(IniTextEntries, MissingOrEmptySectionHasNone) {
+  IniText ini("[EMPTY]\n\n[FULL]\nA=1\n");
+  EXPECT_TRUE(ini.Entries("EMPTY").empty());
+  EXPECT_TRUE(ini.Entries("NONE").empty());
+}
+
+TEST(IniTextEditedStyle, KeepsLineFeedsAndSeparatesANewSectionWithABlankLine) {
+  IniText ini("[A]\nX=1\n", SectionNames::kPlain, IniStyle::kEdited);
+  ini.Set("A", "X", "2");
+  ini.Set("B", "Y", "3");
+  EXPECT_EQ(ini.Serialise(), "[A]\nX=2\n\n[B]\nY=3\n");
+}
+
+TEST(IniTextEditedStyle, KeepsCrLfAndAddsNoSecondBlankLine) {
+  IniText ini("[A]\r\nX=1\n\r\n", SectionNames::kPlain, IniStyle::kEdited);
+  ini.Set("B", "Y", "3");
+  EXPECT_EQ(ini.Serialise(), "[A]\r\nX=1\r\n\r\n[B]\r\nY=3\r\n");
+}
+
+TEST(IniTextEditedStyle, EmptyTextStartsWithTheSectionAndCrLf) {
+  IniText ini("", SectionNames::kKeyPaths, IniStyle::kEdited);
+  ini.Set("Software\\Orvanta", "Name", "v");
+  EXPECT_EQ(ini.Serialise(), "[Software\\Orvanta]\r\nName=v\r\n");
+}
+
+TEST(IniTextProfileStyle, WritesCrLfAndNoBlankLineBeforeANewSection) {
+  IniText ini("[A]\nX=1\n");
+  ini.Set("B", "Y", "3");
+  EXPECT_EQ(ini.Serialise(), "[A]\r\nX=1\r\n[B]\r\nY=3\r\n");
 }
 
 struct IntCase {

@@ -1,4 +1,4 @@
-#include "platform/ini_text.h"
+#include "base/ini_text.h"
 
 #include <cstdint>
 
@@ -62,7 +62,10 @@ std::string JoinKeyLine(std::string_view key, std::string_view value) {
 
 }  // namespace
 
-IniText::IniText(std::string_view text, SectionNames names) : names_(names) {
+IniText::IniText(std::string_view text, SectionNames names, IniStyle style) : names_(names), style_(style) {
+  if (style_ == IniStyle::kEdited && !text.empty() && text.find("\r\n") == std::string_view::npos) {
+    line_end_ = "\n";
+  }
   if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
     byte_order_mark_ = kByteOrderMark;
     text.remove_prefix(kByteOrderMark.size());
@@ -89,9 +92,27 @@ std::optional<std::string> IniText::Find(std::string_view section, std::string_v
   return std::string(KeyLineOf(lines_[*line])->value);
 }
 
+std::vector<IniEntry> IniText::Entries(std::string_view section) const {
+  std::vector<IniEntry> entries;
+  std::optional<std::size_t> header = FindSection(section);
+  if (!header) return entries;
+  std::size_t end = SectionEnd(*header);
+  for (std::size_t i = *header + 1; i < end; ++i) {
+    std::optional<KeyLine> line = KeyLineOf(lines_[i]);
+    if (!line) continue;
+    bool seen = false;
+    for (const IniEntry& entry : entries) seen = seen || EqualNoCase(entry.key, line->key);
+    if (!seen) entries.push_back({std::string(line->key), std::string(line->value)});
+  }
+  return entries;
+}
+
 void IniText::Set(std::string_view section, std::string_view key, std::string_view value) {
   std::optional<std::size_t> header = FindSection(section);
   if (!header) {
+    if (style_ == IniStyle::kEdited && !lines_.empty() && !TrimBlanks(lines_.back()).empty()) {
+      lines_.emplace_back();
+    }
     lines_.push_back("[" + std::string(section) + "]");
     lines_.push_back(JoinKeyLine(key, value));
     return;
@@ -111,11 +132,11 @@ void IniText::Set(std::string_view section, std::string_view key, std::string_vi
 
 std::string IniText::Serialise() const {
   std::size_t size = byte_order_mark_.size();
-  for (const std::string& line : lines_) size += line.size() + 2;
+  for (const std::string& line : lines_) size += line.size() + line_end_.size();
   std::string text;
   text.reserve(size);
   text.append(byte_order_mark_);
-  for (const std::string& line : lines_) text.append(line).append("\r\n");
+  for (const std::string& line : lines_) text.append(line).append(line_end_);
   return text;
 }
 
