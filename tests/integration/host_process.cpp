@@ -8,18 +8,19 @@
 #include <cstdlib>
 #include <thread>
 
+#include "host_test.h"
+
 namespace vk605::host {
 
-HostProcess::HostProcess(const TempDir& dir, const std::function<void()>& body) {
+HostProcess::HostProcess(const std::filesystem::path& environment,
+                         const std::filesystem::path& driver_directory,
+                         const std::function<void(Driver&)>& body) {
   std::fflush(stdout);
   std::fflush(stderr);
   pid_ = fork();
   if (pid_ == 0) {
-    setenv("VK605_REGISTRY", (dir / "registry.ini").c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
-    setenv("XDG_RUNTIME_DIR", (dir / "run").c_str(), 1);
-    std::filesystem::create_directories(dir / "run");
-    body();
+    PointEnvironmentInto(environment);
+    WithDriver(driver_directory, Ui::kScripted, body);
     EndHostWithoutUnload();
   }
 }
@@ -55,8 +56,13 @@ int HostProcess::Wait(int wait_ms) {
   return status_;
 }
 
-std::string ShortLinkPath(const std::string& tag) {
-  return "/tmp/vk" + std::to_string(getpid()) + tag;
+void PointEnvironmentInto(const std::filesystem::path& directory) {
+  setenv("VK605_REGISTRY", (directory / "registry.ini").c_str(), 1);
+  setenv("XDG_CONFIG_HOME", (directory / "config").c_str(), 1);
+  setenv("HOME", (directory / "home").c_str(), 1);
+  setenv("XDG_RUNTIME_DIR", (directory / "run").c_str(), 1);
+  std::filesystem::create_directories(directory / "run");
+  std::filesystem::create_directories(directory / "home");
 }
 
 int OpenDescriptorCount() {
