@@ -61,23 +61,27 @@ TEST_F(SeveralHosts, TwoProcessesMeasureTheirOwnInstrumentsAtOnce) {
 }
 
 // Host a waits for a measure reply that never comes, holding "UniCommMutex" inside its exchange; host b's
-// first exchange waits for it. Killed, host a leaves the mutex to the kernel, and host b carries on.
+// first exchange waits for that lock (the kernel's lock table shows b queued behind a, and b's instrument
+// has heard nothing). Killed, host a leaves the mutex to the kernel, and host b carries on.
 TEST_F(SeveralHosts, HostKilledHoldingUniCommMutexReleasesIt) {
   SimProcess& sim_a = StartSim({"--silent", "RM"});
   SimProcess& sim_b = StartSim({"--spectrum", SecondSample()});
   WriteDriverIni(Path("a"), sim_a.Device());
   WriteDriverIni(Path("b"), sim_b.Device());
+  const std::filesystem::path lock = Path("run") / "vk605" / "UniCommMutex.lock";
   HostProcess a(Dir().Path(), Path("a"), [&](Driver& driver) {
     double spectra[40] = {};
     VK605_EXPORT(driver, PerformMeasurement)(spectra);
   });
   ASSERT_TRUE(WaitForCommand(sim_a, "RM\\r"));
+  ASSERT_EQ(FlockProcesses(lock, FlockState::kHolding), std::vector<pid_t>{a.Pid()});
   HostProcess b(Dir().Path(), Path("b"), [&](Driver& driver) {
     HOST_CHECK_EQ(VK605_EXPORT(driver, InitializeDriver)(), 0);
     MeasureTimes(driver, 1, 20.50f, 50.50f, "host b");
   });
-  // Long enough for host b to load the driver and reach its first exchange many times over.
-  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  ASSERT_TRUE(WaitFor([&] {
+    return FlockProcesses(lock, FlockState::kWaiting) == std::vector<pid_t>{b.Pid()};
+  })) << "host b never queued for UniCommMutex";
   EXPECT_EQ(Joined(sim_b.Commands()), "") << "host b exchanged while host a held UniCommMutex";
   a.Kill(SIGKILL);
   EXPECT_EQ(a.Wait(kHostTimeoutMs), 100 + SIGKILL);

@@ -1,11 +1,15 @@
 #include "host_process.h"
 
 #include <signal.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <sstream>
 #include <thread>
 
 #include "host_test.h"
@@ -63,6 +67,30 @@ void PointEnvironmentInto(const std::filesystem::path& directory) {
   setenv("XDG_RUNTIME_DIR", (directory / "run").c_str(), 1);
   std::filesystem::create_directories(directory / "run");
   std::filesystem::create_directories(directory / "home");
+}
+
+std::vector<pid_t> FlockProcesses(const std::filesystem::path& file, FlockState state) {
+  struct stat status {};
+  if (::stat(file.c_str(), &status) != 0) return {};
+  char device_and_inode[64];
+  std::snprintf(device_and_inode, sizeof device_and_inode, "%02x:%02x:%llu", major(status.st_dev),
+                minor(status.st_dev), static_cast<unsigned long long>(status.st_ino));
+  // Lines read "1: FLOCK  ADVISORY  WRITE 4242 fe:00:1093 0 EOF"; a waiter's has "->" after the number.
+  std::vector<pid_t> processes;
+  std::istringstream table(ReadFile("/proc/locks"));
+  std::string line;
+  while (std::getline(table, line)) {
+    std::istringstream fields(line);
+    std::string number, kind, advisory, mode, where;
+    long pid = 0;
+    fields >> number >> kind;
+    const bool waiting = kind == "->";
+    if (waiting) fields >> kind;
+    fields >> advisory >> mode >> pid >> where;
+    if (!fields || kind != "FLOCK" || where != device_and_inode) continue;
+    if (waiting == (state == FlockState::kWaiting)) processes.push_back(static_cast<pid_t>(pid));
+  }
+  return processes;
 }
 
 int OpenDescriptorCount() {

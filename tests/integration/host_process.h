@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "host_harness.h"
 
@@ -38,6 +39,9 @@ class HostProcess {
 // (VK605_REGISTRY), the per-user settings (XDG_CONFIG_HOME, HOME) and the named mutexes' lock files
 // (XDG_RUNTIME_DIR), so a host touches no file of the user's or of another test.
 void PointEnvironmentInto(const std::filesystem::path& directory);
+// Who the kernel's lock table (/proc/locks) shows holding a flock on file, or queued waiting for one.
+enum class FlockState { kHolding, kWaiting };
+std::vector<pid_t> FlockProcesses(const std::filesystem::path& file, FlockState state);
 // The number of descriptors the calling process holds.
 int OpenDescriptorCount();
 
