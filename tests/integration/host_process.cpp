@@ -60,6 +60,22 @@ int HostProcess::Wait(int wait_ms) {
   return status_;
 }
 
+bool HostProcess::WaitUntilStopped(int wait_ms) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(wait_ms);
+  while (status_ < 0) {
+    int status = 0;
+    pid_t done = waitpid(pid_, &status, WNOHANG | WUNTRACED);
+    if (done == pid_ && WIFSTOPPED(status)) return true;
+    if (done == pid_) {
+      status_ = WIFSIGNALED(status) ? 100 + WTERMSIG(status) : WEXITSTATUS(status);
+      return false;
+    }
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return false;
+}
+
 void PointEnvironmentInto(const std::filesystem::path& directory) {
   setenv("VK605_REGISTRY", (directory / "registry.ini").c_str(), 1);
   setenv("XDG_CONFIG_HOME", (directory / "config").c_str(), 1);

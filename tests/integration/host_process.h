@@ -28,6 +28,8 @@ class HostProcess {
   // The host's failures as RunHost reports them (100 + signal when killed); -1 when it is still running
   // after wait_ms, and then it is killed.
   int Wait(int wait_ms);
+  // True once the host has stopped itself (SIGSTOP); false when it has not after wait_ms or has ended.
+  bool WaitUntilStopped(int wait_ms);
   void Kill(int signal_number);
 
  private:
