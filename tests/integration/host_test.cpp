@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <random>
+#include <regex>
 #include <thread>
 
 namespace vk605::host {
@@ -49,6 +50,16 @@ std::filesystem::path HostTest::EnableTrace() const {
   const std::filesystem::path log = dir_ / "trace.log";
   WriteRegistry("[Software\\Orvanta\\Spectrophotometers\\VK605]\nDiagnosticsFileName=" + log.string() + "\n");
   return log;
+}
+
+std::vector<std::string> HostTest::TraceEntries() const {
+  const std::string trace = ReadFile(dir_ / "trace.log");
+  std::vector<std::string> entries;
+  const std::regex entry("[0-9]{2}/[0-9]{2}/[0-9]{4} [0-9]{2}:[0-9]{2}:[0-9]{2}:  ([^\r]*)\r\n\r\n");
+  for (std::sregex_iterator it(trace.begin(), trace.end(), entry), end; it != end; ++it) {
+    entries.push_back((*it)[1]);
+  }
+  return entries;
 }
 
 std::string HostTest::ShortPath(const std::string& name) {

@@ -40,6 +40,8 @@ class HostTest : public ::testing::Test {
   void WriteRegistry(const std::string& text) const;
   // The registry names a diagnostics log in the test's directory; returns its path.
   std::filesystem::path EnableTrace() const;
+  // The texts of that log's entries, in order (dates and the start banner left out).
+  std::vector<std::string> TraceEntries() const;
   // A path short enough for the driver's 19-character PORT setting, in a folder of this test's own.
   std::string ShortPath(const std::string& name);
 

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <regex>
 
 #include "host_test.h"
 
@@ -27,8 +26,6 @@ class Profiling : public HostTest {
   // Starts the instrument and writes VK605.INI, the profile file and the registry file with the log, the
   // component and the profile.
   void Prepare(const HostSetup& setup);
-  // The trace as its entries' texts, in order (dates and the start banner left out).
-  std::vector<std::string> TraceEntries() const;
   void ExpectUnableToInitialize(bool component);
 };
 
@@ -36,7 +33,7 @@ void Profiling::Prepare(const HostSetup& setup) {
   StartInstrument({}, setup.main_settings);
   WriteFile(Path("profile.prf"), setup.profile);
   std::string registry =
-      "[Software\\Orvanta\\Spectrophotometers\\VK605]\nDiagnosticsFileName=" + (Path("trace.log")).string() +
+      "[Software\\Orvanta\\Spectrophotometers\\VK605]\nDiagnosticsFileName=" + Path("trace.log").string() +
       "\n";
   if (setup.register_component) {
     registry +=
@@ -48,16 +45,6 @@ void Profiling::Prepare(const HostSetup& setup) {
         "[" + std::string(setup.profile_key) + "]\nLocalFile=" + (Path("profile.prf")).string() + "\n";
   }
   WriteRegistry(registry);
-}
-
-std::vector<std::string> Profiling::TraceEntries() const {
-  std::string trace = ReadFile(Path("trace.log"));
-  std::vector<std::string> entries;
-  std::regex entry("[0-9]{2}/[0-9]{2}/[0-9]{4} [0-9]{2}:[0-9]{2}:[0-9]{2}:  ([^\r]*)\r\n\r\n");
-  for (std::sregex_iterator it(trace.begin(), trace.end(), entry), end; it != end; ++it) {
-    entries.push_back((*it)[1]);
-  }
-  return entries;
 }
 
 // The entries from the first one equal to first, count of them.

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <regex>
 
 #include "host_test.h"
 
@@ -120,12 +119,8 @@ TEST_F(Trigger, TraceHoldsTheTriggerLinesInOrder) {
     EndHostWithoutUnload();
   });
   ASSERT_EQ(failures, 0);
-  std::string trace = ReadFile(log);
-  std::vector<std::string> entries;
-  std::regex entry("[0-9]{2}/[0-9]{2}/[0-9]{4} [0-9]{2}:[0-9]{2}:[0-9]{2}:  ([^\r]*)\r\n\r\n");
-  for (std::sregex_iterator it(trace.begin(), trace.end(), entry), end; it != end; ++it) {
-    entries.push_back((*it)[1]);
-  }
+  const std::string trace = ReadFile(log);
+  const std::vector<std::string> entries = TraceEntries();
   const std::vector<std::string> expected{
       "Start of Trigger Measurement",    "Trigger command sent to spectrophotometer",
       "Create CMsgDlg object.",          "Created CMsgDlg dialog and setting captions & text.",
