@@ -6,14 +6,14 @@
 #include <ctime>
 #include <regex>
 
-#include "host_harness.h"
-#include "sim_process.h"
+#include "host_test.h"
 
 namespace vk605::host {
 namespace {
 
-using IntFn = int();
-using MeasureFn = int(double*);
+using Calibration = HostTest;
+using CalibrationExpiry = HostTest;
+using Measurement = HostTest;
 
 const char* const kPrompt =
     "The spectrophotometer has been placed in calibration mode for you.  Please follow the directions on the "
@@ -50,56 +50,48 @@ std::string Boxes(const std::vector<std::string>& texts) {
   return joined;
 }
 
-TEST(Calibration, OkThreeTimesBeforeTheInstrumentReportsCalibrated) {
-  TempDir dir;
-  SimProcess sim(dir, {"--calibrate-after", "3"});
-  WriteDriverIni(dir.Path(), sim.Device());
-  int failures = RunHost(dir, [&] {
-    Driver driver(dir.Path());
-    InstallScriptedUi(driver);
-    HOST_CHECK_EQ(driver.Fn<IntFn>("InitializeDriver")(), 0);
+TEST_F(Calibration, OkThreeTimesBeforeTheInstrumentReportsCalibrated) {
+  SimProcess& sim = StartInstrument({"--calibrate-after", "3"});
+  int failures = RunHost([&](Driver& driver) {
+    HOST_CHECK_EQ(VK605_EXPORT(driver, InitializeDriver)(), 0);
     sim.ClearRecord();
     Script().answers = {1, 1, 1};
-    HOST_CHECK_EQ(driver.Fn<IntFn>("PerformCalibration")(), 0);
+    HOST_CHECK_EQ(VK605_EXPORT(driver, PerformCalibration)(), 0);
     HOST_CHECK_EQ(
         Joined(sim.Commands()),
         "\\r 0601SM\\r 01XD\\r AT\\r, 0601SM\\r 01XD\\r AT\\r, 0601SM\\r 01XD\\r AT\\r, \\r 0101SM\\r");
     HOST_CHECK_EQ(BoxTexts(), (Boxes({kPrompt, kPrompt, kPrompt})));
     HOST_CHECK_EQ(Script().boxes.at(0).caption, "VK605");
     char status[64] = {};
-    driver.Fn<int(char*)>("GetCalibrationStatus")(status);
+    VK605_EXPORT(driver, GetCalibrationStatus)(status);
     HOST_CHECK_EQ(status[0], 'C');
     EndHostWithoutUnload();
   });
   EXPECT_EQ(failures, 0);
 }
 
-TEST(Calibration, CancelWhileUncalibratedLeavesCalibrationModeOn) {
-  TempDir dir;
-  SimProcess sim(dir, {"--uncalibrated"});
-  WriteDriverIni(dir.Path(), sim.Device());
-  int failures = RunHost(dir, [&] {
-    Driver driver(dir.Path());
-    InstallScriptedUi(driver);
-    HOST_CHECK_EQ(driver.Fn<IntFn>("InitializeDriver")(), 0);
+TEST_F(Calibration, CancelWhileUncalibratedLeavesCalibrationModeOn) {
+  SimProcess& sim = StartInstrument({"--uncalibrated"});
+  int failures = RunHost([&](Driver& driver) {
+    HOST_CHECK_EQ(VK605_EXPORT(driver, InitializeDriver)(), 0);
     sim.ClearRecord();
     Script().answers = {2, 1};  // Cancel, then OK to the cancel message
     // PerformCalibration reports the connect result; the outcome is in the calibration status.
-    HOST_CHECK_EQ(driver.Fn<IntFn>("PerformCalibration")(), 0);
+    HOST_CHECK_EQ(VK605_EXPORT(driver, PerformCalibration)(), 0);
     HOST_CHECK_EQ(Joined(sim.Commands()), "\\r 0601SM\\r 01XD\\r AT\\r, \\r");
     HOST_CHECK_EQ(BoxTexts(),
                   (Boxes({kPrompt,
                           "You have cancelled calibration.  You will not be able to take measurements "
                           "until you calibrate the spectrophotometer."})));
     char status[64] = {};
-    driver.Fn<int(char*)>("GetCalibrationStatus")(status);
+    VK605_EXPORT(driver, GetCalibrationStatus)(status);
     HOST_CHECK_EQ(status[0], 'X');
     // The measurement path passes the calibration's 101 back.
     Script().boxes.clear();
     Script().answers = {6, 2, 1};  // Yes, calibrate; Cancel; OK
     double spectra[40];
     for (double& v : spectra) v = -1.0;
-    HOST_CHECK_EQ(driver.Fn<MeasureFn>("PerformMeasurement")(spectra), 101);
+    HOST_CHECK_EQ(VK605_EXPORT(driver, PerformMeasurement)(spectra), 101);
     HOST_CHECK_EQ(spectra[0], -1.0);
     HOST_CHECK_EQ(Script().boxes.size(), 3u);
     EndHostWithoutUnload();
@@ -107,133 +99,108 @@ TEST(Calibration, CancelWhileUncalibratedLeavesCalibrationModeOn) {
   EXPECT_EQ(failures, 0);
 }
 
-TEST(CalibrationExpiry, CountRuleAllowsTheLimitThenRefusesWithTheMessage) {
-  TempDir dir;
-  SimProcess sim(dir);
-  WriteDriverIni(dir.Path(), sim.Device());
-  WriteCalibrationFile(dir, "MEASUREMENTS=3\r\nbMEASUREMENTS=1\r\nMEASUREMENT_COUNT=0\r\n");
-  int failures = RunHost(dir, [&] {
-    Driver driver(dir.Path());
-    InstallScriptedUi(driver);
-    HOST_CHECK_EQ(driver.Fn<IntFn>("InitializeDriver")(), 0);
+TEST_F(CalibrationExpiry, CountRuleAllowsTheLimitThenRefusesWithTheMessage) {
+  SimProcess& sim = StartInstrument();
+  WriteCalibrationFile(Dir(), "MEASUREMENTS=3\r\nbMEASUREMENTS=1\r\nMEASUREMENT_COUNT=0\r\n");
+  int failures = RunHost([&](Driver& driver) {
+    HOST_CHECK_EQ(VK605_EXPORT(driver, InitializeDriver)(), 0);
     double spectra[40] = {};
-    for (int i = 0; i < 3; ++i) HOST_CHECK_EQ(driver.Fn<MeasureFn>("PerformMeasurement")(spectra), 0);
+    for (int i = 0; i < 3; ++i) HOST_CHECK_EQ(VK605_EXPORT(driver, PerformMeasurement)(spectra), 0);
     HOST_CHECK(Script().boxes.empty());
     sim.ClearRecord();
-    HOST_CHECK_EQ(driver.Fn<MeasureFn>("PerformMeasurement")(spectra), 123);
+    HOST_CHECK_EQ(VK605_EXPORT(driver, PerformMeasurement)(spectra), 123);
     HOST_CHECK(sim.Commands().empty());  // refused before the instrument is contacted
     HOST_CHECK_EQ(BoxTexts(), (Boxes({kExpired})));
     HOST_CHECK_EQ(Script().boxes.at(0).caption, "VK605");
     HOST_CHECK_EQ(Script().boxes.at(0).type, 0x30u);  // OK, exclamation
-    HOST_CHECK_EQ(IniSection(dir / "VK60512345.INI", "CALIBRATION")["CALIBRATION_DATE"], "");
-    HOST_CHECK_EQ(driver.Fn<MeasureFn>("PerformMeasurement")(spectra), 123);  // every further one too
+    HOST_CHECK_EQ(IniSection(Path("VK60512345.INI"), "CALIBRATION")["CALIBRATION_DATE"], "");
+    HOST_CHECK_EQ(VK605_EXPORT(driver, PerformMeasurement)(spectra), 123);  // every further one too
     // A calibration restarts the count.
     Script().answers = {1};
-    HOST_CHECK_EQ(driver.Fn<IntFn>("PerformCalibration")(), 0);
-    HOST_CHECK_EQ(driver.Fn<MeasureFn>("PerformMeasurement")(spectra), 0);
+    HOST_CHECK_EQ(VK605_EXPORT(driver, PerformCalibration)(), 0);
+    HOST_CHECK_EQ(VK605_EXPORT(driver, PerformMeasurement)(spectra), 0);
     driver.Unload();  // Save writes the record back
   });
   ASSERT_EQ(failures, 0);
-  auto record = IniSection(dir / "VK60512345.INI", "CALIBRATION");
+  auto record = IniSection(Path("VK60512345.INI"), "CALIBRATION");
   EXPECT_EQ(record["MEASUREMENT_COUNT"], "1");
   EXPECT_TRUE(std::regex_match(record["CALIBRATION_DATE"],
                                std::regex("[0-9]{2}/[0-9]{2}/[0-9]{4} [0-9]{2}:[0-9]{2}:[0-9]{2}")));
 }
 
-TEST(CalibrationExpiry, LimitZeroRefusesEvenAfterACalibration) {
-  TempDir dir;
-  SimProcess sim(dir);
-  WriteDriverIni(dir.Path(), sim.Device());
-  WriteCalibrationFile(dir, "MEASUREMENTS=0\r\nbMEASUREMENTS=1\r\n");
-  int failures = RunHost(dir, [&] {
-    Driver driver(dir.Path());
-    InstallScriptedUi(driver);
-    HOST_CHECK_EQ(driver.Fn<IntFn>("InitializeDriver")(), 0);
+TEST_F(CalibrationExpiry, LimitZeroRefusesEvenAfterACalibration) {
+  StartInstrument();
+  WriteCalibrationFile(Dir(), "MEASUREMENTS=0\r\nbMEASUREMENTS=1\r\n");
+  int failures = RunHost([&](Driver& driver) {
+    HOST_CHECK_EQ(VK605_EXPORT(driver, InitializeDriver)(), 0);
     Script().answers = {1};
-    HOST_CHECK_EQ(driver.Fn<IntFn>("PerformCalibration")(), 0);
+    HOST_CHECK_EQ(VK605_EXPORT(driver, PerformCalibration)(), 0);
     double spectra[40] = {};
-    HOST_CHECK_EQ(driver.Fn<MeasureFn>("PerformMeasurement")(spectra), 123);
-    HOST_CHECK_EQ(driver.Fn<int(double*, int)>("PerformTriggerMeasurement")(spectra, 0), 123);
+    HOST_CHECK_EQ(VK605_EXPORT(driver, PerformMeasurement)(spectra), 123);
+    HOST_CHECK_EQ(VK605_EXPORT(driver, PerformTriggerMeasurement)(spectra, 0), 123);
     EndHostWithoutUnload();
   });
   EXPECT_EQ(failures, 0);
 }
 
-TEST(CalibrationExpiry, TimeRuleRefusesOnceTheExpirationHasPassed) {
-  TempDir dir;
-  SimProcess sim(dir);
-  WriteDriverIni(dir.Path(), sim.Device());
-  WriteCalibrationFile(dir, "bTIME=1\r\nEXPIRATION=" + LocalTimeText(60) + "\r\n");
-  int failures = RunHost(dir, [&] {
-    Driver driver(dir.Path());
-    InstallScriptedUi(driver);
-    HOST_CHECK_EQ(driver.Fn<IntFn>("InitializeDriver")(), 0);
+TEST_F(CalibrationExpiry, TimeRuleRefusesOnceTheExpirationHasPassed) {
+  StartInstrument();
+  WriteCalibrationFile(Dir(), "bTIME=1\r\nEXPIRATION=" + LocalTimeText(60) + "\r\n");
+  int failures = RunHost([&](Driver& driver) {
+    HOST_CHECK_EQ(VK605_EXPORT(driver, InitializeDriver)(), 0);
     double spectra[40] = {};
-    HOST_CHECK_EQ(driver.Fn<MeasureFn>("PerformMeasurement")(spectra), 0);
+    HOST_CHECK_EQ(VK605_EXPORT(driver, PerformMeasurement)(spectra), 0);
     HOST_CHECK(Script().boxes.empty());
     EndHostWithoutUnload();
   });
   EXPECT_EQ(failures, 0);
 
-  WriteCalibrationFile(dir, "bTIME=1\r\nEXPIRATION=" + LocalTimeText(-1) +
-                                "\r\nCALIBRATION_DATE=" + LocalTimeText(-3600) + "\r\n");
-  failures = RunHost(dir, [&] {
-    Driver driver(dir.Path());
-    InstallScriptedUi(driver);
-    HOST_CHECK_EQ(driver.Fn<IntFn>("InitializeDriver")(), 0);
+  WriteCalibrationFile(Dir(), "bTIME=1\r\nEXPIRATION=" + LocalTimeText(-1) +
+                                  "\r\nCALIBRATION_DATE=" + LocalTimeText(-3600) + "\r\n");
+  failures = RunHost([&](Driver& driver) {
+    HOST_CHECK_EQ(VK605_EXPORT(driver, InitializeDriver)(), 0);
     double spectra[40] = {};
-    HOST_CHECK_EQ(driver.Fn<MeasureFn>("PerformMeasurement")(spectra), 123);
+    HOST_CHECK_EQ(VK605_EXPORT(driver, PerformMeasurement)(spectra), 123);
     HOST_CHECK_EQ(BoxTexts(), (Boxes({kExpired})));
     // IsConfiguredToProfile switches both rules off.
     int configured = 0;
-    HOST_CHECK_EQ(driver.Fn<int(int*, int)>("IsConfiguredToProfile")(&configured, 0), 1);
-    HOST_CHECK_EQ(driver.Fn<MeasureFn>("PerformMeasurement")(spectra), 0);
+    HOST_CHECK_EQ(VK605_EXPORT(driver, IsConfiguredToProfile)(&configured, 0), 1);
+    HOST_CHECK_EQ(VK605_EXPORT(driver, PerformMeasurement)(spectra), 0);
     HOST_CHECK_EQ(Script().boxes.size(), 1u);
     EndHostWithoutUnload();
   });
   EXPECT_EQ(failures, 0);
-  EXPECT_EQ(IniSection(dir / "VK60512345.INI", "CALIBRATION")["CALIBRATION_DATE"], "");
+  EXPECT_EQ(IniSection(Path("VK60512345.INI"), "CALIBRATION")["CALIBRATION_DATE"], "");
 }
 
-TEST(CalibrationExpiry, LoadCompletesTheCalibrationFile) {
-  TempDir dir;
-  SimProcess sim(dir);
-  WriteDriverIni(dir.Path(), sim.Device());
-  WriteFile(dir / "VK60512345.INI", "[OTHER]\r\nKEEP=1\r\n");
-  int failures = RunHost(dir, [&] {
-    Driver driver(dir.Path());
-    InstallScriptedUi(driver);
-    HOST_CHECK_EQ(driver.Fn<IntFn>("InitializeDriver")(), 0);
+TEST_F(CalibrationExpiry, LoadCompletesTheCalibrationFile) {
+  StartInstrument();
+  WriteFile(Path("VK60512345.INI"), "[OTHER]\r\nKEEP=1\r\n");
+  int failures = RunHost([&](Driver& driver) {
+    HOST_CHECK_EQ(VK605_EXPORT(driver, InitializeDriver)(), 0);
     EndHostWithoutUnload();
   });
   ASSERT_EQ(failures, 0);
   std::map<std::string, std::string> expected{
       {"HOURS", "4"},           {"MINUTES", "0"}, {"MEASUREMENTS", "250"}, {"EXPIRATION", ""},
       {"CALIBRATION_DATE", ""}, {"BTIME", "0"},   {"BMEASUREMENTS", "0"},  {"MEASUREMENT_COUNT", "0"}};
-  EXPECT_EQ(IniSection(dir / "VK60512345.INI", "CALIBRATION"), expected);
-  EXPECT_EQ(IniSection(dir / "VK60512345.INI", "OTHER")["KEEP"], "1");
+  EXPECT_EQ(IniSection(Path("VK60512345.INI"), "CALIBRATION"), expected);
+  EXPECT_EQ(IniSection(Path("VK60512345.INI"), "OTHER")["KEEP"], "1");
 }
 
-TEST(Measurement, DriverVersionAndTheTracesOfAMeasurement) {
-  TempDir dir;
-  SimProcess sim(dir,
-                 {"--spectrum",
-                  "9.08,100.00,0.00,50.00,50.00,50.00,50.00,50.00,50.00,50.00,50.00,50.00,50.00,50.00,50.00,"
-                  "50.00,50.00,50.00,50.00,50.00,50.00,50.00,50.00,50.00,50.00,50.00,50.00,50.00,50.00,"
-                  "50.00,12.34"});
-  WriteDriverIni(dir.Path(), sim.Device());
-  std::filesystem::path log = dir / "trace.log";
-  WriteFile(dir / "registry.ini",
-            "[Software\\Orvanta\\Spectrophotometers\\VK605]\nDiagnosticsFileName=" + log.string() + "\n");
-  int failures = RunHost(dir, [&] {
-    Driver driver(dir.Path());
-    InstallScriptedUi(driver);
+TEST_F(Measurement, DriverVersionAndTheTracesOfAMeasurement) {
+  StartInstrument({"--spectrum",
+                   "9.08,100.00,0.00,50.00,50.00,50.00,50.00,50.00,50.00,50.00,50.00,50.00,50.00,50.00,50.00,"
+                   "50.00,50.00,50.00,50.00,50.00,50.00,50.00,50.00,50.00,50.00,50.00,50.00,50.00,50.00,"
+                   "50.00,12.34"});
+  const std::filesystem::path log = EnableTrace();
+  int failures = RunHost([&](Driver& driver) {
     char version[128] = {};
-    HOST_CHECK_EQ(driver.Fn<int(char*)>("GetDriverVersion")(version), 0);
+    HOST_CHECK_EQ(VK605_EXPORT(driver, GetDriverVersion)(version), 0);
     HOST_CHECK(
         std::regex_match(std::string(version), std::regex("Product Version: [0-9]+\\.[0-9]+\\.[0-9]+.*")));
     double spectra[40] = {};
-    HOST_CHECK_EQ(driver.Fn<MeasureFn>("PerformMeasurement")(spectra), 0);
+    HOST_CHECK_EQ(VK605_EXPORT(driver, PerformMeasurement)(spectra), 0);
     HOST_CHECK_EQ(spectra[4], static_cast<double>(9.08f) * 0.01);
     HOST_CHECK_EQ(spectra[5], 1.0);
     HOST_CHECK_EQ(spectra[6], 0.001 * 0.01);  // 0.00 is clamped

@@ -7,16 +7,13 @@
 #include <thread>
 #include <vector>
 
-#include "host_harness.h"
 #include "host_process.h"
-#include "sim_process.h"
+#include "host_test.h"
 
 namespace vk605::host {
 namespace {
 
-using IntFn = int();
-using MeasureFn = int(double*);
-using TextFn = int(char*);
+using SeveralHosts = HostTest;
 
 constexpr int kHostTimeoutMs = 90000;
 
@@ -31,19 +28,11 @@ std::string SecondSample() {
 void MeasureTimes(const Driver& driver, int times, float first, float last, const std::string& who) {
   for (int i = 0; i < times; ++i) {
     double spectra[40] = {};
-    int result = driver.Fn<MeasureFn>("PerformMeasurement")(spectra);
+    int result = VK605_EXPORT(driver, PerformMeasurement)(spectra);
     Check(result == 0, who + ": measurement " + std::to_string(i) + " returned " + std::to_string(result));
     Check(spectra[0] == Percent(first) && spectra[4] == Percent(first), who + ": 400 nm");
     Check(spectra[34] == Percent(last) && spectra[39] == Percent(last), who + ": 700 nm");
   }
-}
-
-bool WaitForCommand(SimProcess& sim, const std::string& escaped) {
-  for (int i = 0; i < 6000; ++i) {
-    if (Joined(sim.Commands()).find(escaped) != std::string::npos) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return false;
 }
 
 int Count(const std::vector<std::string>& commands, const std::string& escaped) {
@@ -54,57 +43,45 @@ int Count(const std::vector<std::string>& commands, const std::string& escaped) 
 
 // Two host processes, each with its own instrument, measuring at the same time: the named mutexes live in
 // the one runtime directory both use, and each host still gets its own instrument's spectra.
-TEST(SeveralHosts, TwoProcessesMeasureTheirOwnInstrumentsAtOnce) {
-  TempDir shared;
-  TempDir sim_dir_a;
-  TempDir sim_dir_b;
-  SimProcess sim_a(sim_dir_a);
-  SimProcess sim_b(sim_dir_b, {"--spectrum", SecondSample()});
-  WriteDriverIni(shared / "a", sim_a.Device());
-  WriteDriverIni(shared / "b", sim_b.Device());
-  HostProcess a(shared, [&] {
-    Driver driver(shared / "a");
-    InstallScriptedUi(driver);
-    MeasureTimes(driver, 3, 52.31f, 80.21f, "host a");
-  });
-  HostProcess b(shared, [&] {
-    Driver driver(shared / "b");
-    InstallScriptedUi(driver);
-    MeasureTimes(driver, 3, 20.50f, 50.50f, "host b");
-  });
+TEST_F(SeveralHosts, TwoProcessesMeasureTheirOwnInstrumentsAtOnce) {
+  SimProcess& sim_a = StartSim();
+  SimProcess& sim_b = StartSim({"--spectrum", SecondSample()});
+  WriteDriverIni(Path("a"), sim_a.Device());
+  WriteDriverIni(Path("b"), sim_b.Device());
+  HostProcess a(Dir().Path(), Path("a"),
+                [&](Driver& driver) { MeasureTimes(driver, 3, 52.31f, 80.21f, "host a"); });
+  HostProcess b(Dir().Path(), Path("b"),
+                [&](Driver& driver) { MeasureTimes(driver, 3, 20.50f, 50.50f, "host b"); });
   EXPECT_EQ(a.Wait(kHostTimeoutMs), 0);
   EXPECT_EQ(b.Wait(kHostTimeoutMs), 0);
   EXPECT_EQ(Count(sim_a.Commands(), "104GF\\r"), 3);
   EXPECT_EQ(Count(sim_b.Commands(), "104GF\\r"), 3);
-  EXPECT_TRUE(std::filesystem::exists(shared / "run" / "vk605" / "UniCommMutex.lock"));
-  EXPECT_TRUE(std::filesystem::exists(shared / "run" / "vk605" / "MeasurementMutex.lock"));
+  EXPECT_TRUE(std::filesystem::exists(Path("run") / "vk605" / "UniCommMutex.lock"));
+  EXPECT_TRUE(std::filesystem::exists(Path("run") / "vk605" / "MeasurementMutex.lock"));
 }
 
 // Host a waits for a measure reply that never comes, holding "UniCommMutex" inside its exchange; host b's
-// first exchange waits for it. Killed, host a leaves the mutex to the kernel, and host b carries on.
-TEST(SeveralHosts, HostKilledHoldingUniCommMutexReleasesIt) {
-  TempDir shared;
-  TempDir sim_dir_a;
-  TempDir sim_dir_b;
-  SimProcess sim_a(sim_dir_a, {"--silent", "RM"});
-  SimProcess sim_b(sim_dir_b, {"--spectrum", SecondSample()});
-  WriteDriverIni(shared / "a", sim_a.Device());
-  WriteDriverIni(shared / "b", sim_b.Device());
-  HostProcess a(shared, [&] {
-    Driver driver(shared / "a");
-    InstallScriptedUi(driver);
+// first exchange waits for that lock (the kernel's lock table shows b queued behind a, and b's instrument
+// has heard nothing). Killed, host a leaves the mutex to the kernel, and host b carries on.
+TEST_F(SeveralHosts, HostKilledHoldingUniCommMutexReleasesIt) {
+  SimProcess& sim_a = StartSim({"--silent", "RM"});
+  SimProcess& sim_b = StartSim({"--spectrum", SecondSample()});
+  WriteDriverIni(Path("a"), sim_a.Device());
+  WriteDriverIni(Path("b"), sim_b.Device());
+  const std::filesystem::path lock = Path("run") / "vk605" / "UniCommMutex.lock";
+  HostProcess a(Dir().Path(), Path("a"), [&](Driver& driver) {
     double spectra[40] = {};
-    driver.Fn<MeasureFn>("PerformMeasurement")(spectra);
+    VK605_EXPORT(driver, PerformMeasurement)(spectra);
   });
   ASSERT_TRUE(WaitForCommand(sim_a, "RM\\r"));
-  HostProcess b(shared, [&] {
-    Driver driver(shared / "b");
-    InstallScriptedUi(driver);
-    HOST_CHECK_EQ(driver.Fn<IntFn>("InitializeDriver")(), 0);
+  ASSERT_EQ(FlockProcesses(lock, FlockState::kHolding), std::vector<pid_t>{a.Pid()});
+  HostProcess b(Dir().Path(), Path("b"), [&](Driver& driver) {
+    HOST_CHECK_EQ(VK605_EXPORT(driver, InitializeDriver)(), 0);
     MeasureTimes(driver, 1, 20.50f, 50.50f, "host b");
   });
-  // Long enough for host b to load the driver and reach its first exchange many times over.
-  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  ASSERT_TRUE(WaitFor([&] {
+    return FlockProcesses(lock, FlockState::kWaiting) == std::vector<pid_t>{b.Pid()};
+  })) << "host b never queued for UniCommMutex";
   EXPECT_EQ(Joined(sim_b.Commands()), "") << "host b exchanged while host a held UniCommMutex";
   a.Kill(SIGKILL);
   EXPECT_EQ(a.Wait(kHostTimeoutMs), 100 + SIGKILL);
@@ -117,25 +94,22 @@ TEST(SeveralHosts, HostKilledHoldingUniCommMutexReleasesIt) {
 
 // Eight threads of one host: two measure, the others refresh the status through the instrument, read the
 // stored status texts, the cached firmware version and plain settings. Every call gets its exact answer.
-TEST(SeveralHosts, EightThreadsOfOneHost) {
-  TempDir dir;
-  SimProcess sim(dir, {"--trigger-never"});
-  WriteDriverIni(dir.Path(), sim.Device());
-  int failures = RunHost(dir, [&] {
-    Driver driver(dir.Path());
-    InstallScriptedUi(driver);
-    HOST_CHECK_EQ(driver.Fn<IntFn>("InitializeDriver")(), 0);
-    const int specular = driver.Fn<IntFn>("GetSpecularComponent")();
-    const int uv_included = driver.Fn<IntFn>("IsUVIncluded")();
-    const int aperture = driver.Fn<IntFn>("GetApertureSize")();
+TEST_F(SeveralHosts, EightThreadsOfOneHost) {
+  SimProcess& sim = StartInstrument({"--trigger-never"});
+  int failures = RunHost([&](Driver& driver) {
+    HOST_CHECK_EQ(VK605_EXPORT(driver, InitializeDriver)(), 0);
+    const int specular = VK605_EXPORT(driver, GetSpecularComponent)();
+    const int uv_included = VK605_EXPORT(driver, IsUVIncluded)();
+    const int aperture = VK605_EXPORT(driver, GetApertureSize)();
     HOST_CHECK_EQ(specular, 1);  // "CREILL": index 2 'E', specular excluded
     sim.ClearRecord();
-    auto text_of = [&driver](const char* name) {
+    auto text_of = [](decltype(&::GetPort) text_export, const char* name) {
       char text[8192] = {};
-      int result = driver.Fn<TextFn>(name)(text);
+      int result = text_export(text);
       Check(result == 0, std::string(name) + " returned " + std::to_string(result));
       return std::string(text);
     };
+#define TEXT_OF(name) text_of(VK605_EXPORT(driver, name), #name)
     std::vector<std::thread> threads;
     for (int t = 0; t < 2; ++t) {
       threads.emplace_back(
@@ -143,38 +117,39 @@ TEST(SeveralHosts, EightThreadsOfOneHost) {
     }
     for (int t = 2; t < 4; ++t) {
       threads.emplace_back([&] {
-        for (int i = 0; i < 4; ++i) HOST_CHECK_EQ(driver.Fn<IntFn>("GetSpecularComponent")(), specular);
+        for (int i = 0; i < 4; ++i) HOST_CHECK_EQ(VK605_EXPORT(driver, GetSpecularComponent)(), specular);
       });
     }
     threads.emplace_back([&] {
-      for (int i = 0; i < 4; ++i) HOST_CHECK_EQ(driver.Fn<IntFn>("IsUVIncluded")(), uv_included);
+      for (int i = 0; i < 4; ++i) HOST_CHECK_EQ(VK605_EXPORT(driver, IsUVIncluded)(), uv_included);
       // The flags status queries and measurements write while this thread reads them.
       for (int i = 0; i < 50; ++i) {
-        HOST_CHECK_EQ(driver.Fn<IntFn>("GetApertureSize")(), aperture);
-        HOST_CHECK_EQ(driver.Fn<IntFn>("IsProfiled")(), 0);
-        HOST_CHECK_EQ(driver.Fn<int(int)>("SetVSAVMode")(1), 0);
-        const int vsav = driver.Fn<IntFn>("GetVSAVMode")();
+        HOST_CHECK_EQ(VK605_EXPORT(driver, GetApertureSize)(), aperture);
+        HOST_CHECK_EQ(VK605_EXPORT(driver, IsProfiled)(), 0);
+        HOST_CHECK_EQ(VK605_EXPORT(driver, SetVSAVMode)(1), 0);
+        const int vsav = VK605_EXPORT(driver, GetVSAVMode)();
         HOST_CHECK(vsav == 0 || vsav == 1);
       }
     });
     threads.emplace_back([&] {
       for (int i = 0; i < 50; ++i) {
-        HOST_CHECK_EQ(text_of("GetInstrumentStatus"), std::string("CREILL"));
-        HOST_CHECK_EQ(text_of("GetMeasurementStatus"), std::string("CREILL"));
-        HOST_CHECK_EQ(text_of("GetCalibrationStatus"), std::string("CREILL"));
+        HOST_CHECK_EQ(TEXT_OF(GetInstrumentStatus), std::string("CREILL"));
+        HOST_CHECK_EQ(TEXT_OF(GetMeasurementStatus), std::string("CREILL"));
+        HOST_CHECK_EQ(TEXT_OF(GetCalibrationStatus), std::string("CREILL"));
       }
     });
     threads.emplace_back([&] {
-      for (int i = 0; i < 50; ++i) HOST_CHECK_EQ(text_of("GetFirmwareVersion"), std::string("VK605 V1.07"));
+      for (int i = 0; i < 50; ++i) HOST_CHECK_EQ(TEXT_OF(GetFirmwareVersion), std::string("VK605 V1.07"));
     });
     threads.emplace_back([&] {
       for (int i = 0; i < 200; ++i) {
-        HOST_CHECK_EQ(driver.Fn<IntFn>("GetWavelengthCount")(), 40);
-        HOST_CHECK_EQ(driver.Fn<IntFn>("GetStartingWavelength")(), 360);
-        HOST_CHECK_EQ(driver.Fn<IntFn>("GetBaudRate")(), 9600);
-        HOST_CHECK_EQ(text_of("GetPort"), sim.Device());
+        HOST_CHECK_EQ(VK605_EXPORT(driver, GetWavelengthCount)(), 40);
+        HOST_CHECK_EQ(VK605_EXPORT(driver, GetStartingWavelength)(), 360);
+        HOST_CHECK_EQ(VK605_EXPORT(driver, GetBaudRate)(), 9600);
+        HOST_CHECK_EQ(TEXT_OF(GetPort), sim.Device());
       }
     });
+#undef TEXT_OF
     for (std::thread& thread : threads) thread.join();
     std::vector<std::string> commands = sim.Commands();
     HOST_CHECK_EQ(Count(commands, "RM\\r"), 4);

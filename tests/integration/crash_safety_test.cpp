@@ -3,22 +3,19 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
-#include <chrono>
+#include <cstdio>
 #include <map>
-#include <random>
 #include <set>
 #include <sstream>
-#include <thread>
 
-#include "host_harness.h"
 #include "host_process.h"
-#include "sim_process.h"
+#include "host_test.h"
+#include "replacement_pause.h"
 
 namespace vk605::host {
 namespace {
 
-using IntFn = int();
-using SetIntFn = int(int);
+using CrashSafety = HostTest;
 
 using AllowedValues = std::map<std::string, std::set<std::string>>;
 
@@ -105,85 +102,102 @@ void ExpectValues(const std::filesystem::path& file, const std::string& section,
   }
 }
 
+// The point and the number of moments to let pass before it, for the kill-th kill: half the kills land
+// inside the new content, half with the replacement complete, each in a different one of the first writes.
+PausePoint PointOf(int kill) {
+  return kill % 2 == 0 ? PausePoint::kInsideContent : PausePoint::kBeforeRename;
+}
+
+int SkipOf(int kill) {
+  return kill % 5;
+}
+
+void ReportKillsInsideWrites(const std::string& file, int inside, int kills) {
+  ::testing::Test::RecordProperty("kills_inside_write", inside);
+  std::printf("%s: %d of %d kills landed inside a write\n", file.c_str(), inside, kills);
+}
+
 // A host rewriting VK605.INI as fast as it can: the baud rate setter writes BAUDRATE at once, and every
 // InitializeDriver (the port is missing, emulation declined) loads the calibration keys, which live in
-// VK605.INI while no serial number is known, and writes each back. Killed at 25 points in that loop.
-TEST(CrashSafety, SettingsFileSurvivesKillsWhileItIsWritten) {
-  TempDir dir;
-  const std::string port = "/dev/vk605-missing";
+// VK605.INI while no serial number is known, and writes each back. The host stops itself inside one of
+// those writes and is killed there, 25 times.
+TEST_F(CrashSafety, SettingsFileSurvivesKillsWhileItIsWritten) {
+  constexpr int kKills = 25;
   const std::string padding = Padding();
-  WriteDriverIni(dir.Path(), port, "BAUDRATE=09600\r\n" + padding + CalibrationSection());
-  AllowedValues main_values{{"PORT", {port}}, {"BAUDRATE", {"09600", "9600", "4800"}}};
-  std::mt19937 random(605);
-  for (int kill = 0; kill < 25; ++kill) {
-    HostProcess host(dir, [&] {
-      Driver driver(dir.Path());
-      InstallScriptedUi(driver);
+  WriteSettingsWithoutInstrument("BAUDRATE=09600\r\n" + padding + CalibrationSection());
+  AllowedValues main_values{{"PORT", {MissingPortName()}}, {"BAUDRATE", {"09600", "9600", "4800"}}};
+  int inside = 0;
+  for (int kill = 0; kill < kKills; ++kill) {
+    HostProcess host(Dir().Path(), Dir().Path(), [&](Driver& driver) {
+      PauseInReplacement(Path("VK605.INI"), PointOf(kill), SkipOf(kill));
       for (int i = 0;; ++i) {
-        driver.Fn<SetIntFn>("SetBaudRate")(i % 2 == 0 ? 4800 : 9600);
-        driver.Fn<IntFn>("InitializeDriver")();
+        VK605_EXPORT(driver, SetBaudRate)(i % 2 == 0 ? 4800 : 9600);
+        VK605_EXPORT(driver, InitializeDriver)();
         Script().boxes.clear();
       }
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(10 + random() % 60));
+    const std::string when = "after kill " + std::to_string(kill);
+    ASSERT_TRUE(host.WaitUntilStopped(kHostTimeoutMs)) << when << ": the host never reached its pause";
     host.Kill(SIGKILL);
     ASSERT_EQ(host.Wait(kHostTimeoutMs), 100 + SIGKILL);
-    const std::string when = "after kill " + std::to_string(kill);
-    ExpectValues(dir / "VK605.INI", "MAIN", main_values, when);
-    ExpectValues(dir / "VK605.INI", "CALIBRATION", CalibrationValues(), when);
-    EXPECT_NE(ReadFile(dir / "VK605.INI").find(padding), std::string::npos) << when << ": comments lost";
+    inside += RemoveLeftoverReplacements(Path("VK605.INI")) > 0 ? 1 : 0;
+    ExpectValues(Path("VK605.INI"), "MAIN", main_values, when);
+    ExpectValues(Path("VK605.INI"), "CALIBRATION", CalibrationValues(), when);
+    EXPECT_NE(ReadFile(Path("VK605.INI")).find(padding), std::string::npos) << when << ": comments lost";
     if (HasFatalFailure()) return;
   }
+  ReportKillsInsideWrites("VK605.INI", inside, kKills);
+  EXPECT_GT(inside, 0);
+  EXPECT_EQ(inside, kKills) << "kills that found no replacement in progress";
   // The driver itself reads what the kills left.
-  const std::string stored = IniSection(dir / "VK605.INI", "MAIN")["BAUDRATE"];
-  int failures = RunHost(dir, [&] {
-    Driver driver(dir.Path());
-    HOST_CHECK_EQ(driver.Fn<IntFn>("GetBaudRate")(), std::stoi(stored));
-    EndHostWithoutUnload();
-  });
+  const std::string stored = IniSection(Path("VK605.INI"), "MAIN")["BAUDRATE"];
+  int failures = RunHost(
+      [&](Driver& driver) {
+        HOST_CHECK_EQ(VK605_EXPORT(driver, GetBaudRate)(), std::stoi(stored));
+        EndHostWithoutUnload();
+      },
+      Ui::kPlatformDefault);
   EXPECT_EQ(failures, 0);
 }
 
 // Hosts connected to an instrument (serial number 12345, so the calibration file is VK60512345.INI) reload
-// the calibration record and set the baud rate in a loop until they are killed.
-TEST(CrashSafety, CalibrationFileSurvivesKillsWhileItIsWritten) {
+// the calibration record and set the baud rate in a loop; each stops itself inside a write of the
+// calibration file and is killed there. Each host has its own folder, simulator and environment.
+TEST_F(CrashSafety, CalibrationFileSurvivesKillsWhileItIsWritten) {
   constexpr int kHosts = 4;
-  std::vector<std::unique_ptr<TempDir>> dirs;
-  std::vector<std::unique_ptr<SimProcess>> sims;
+  std::vector<std::filesystem::path> folders;
   std::vector<std::unique_ptr<HostProcess>> hosts;
   for (int h = 0; h < kHosts; ++h) {
-    dirs.push_back(std::make_unique<TempDir>());
-    const TempDir& dir = *dirs.back();
-    sims.push_back(std::make_unique<SimProcess>(dir));
-    WriteDriverIni(dir.Path(), sims.back()->Device(), "BAUDRATE=09600\r\n");
-    WriteFile(dir / "VK60512345.INI", Padding() + CalibrationSection());
-    hosts.push_back(std::make_unique<HostProcess>(dir, [&dir] {
-      Driver driver(dir.Path());
-      InstallScriptedUi(driver);
+    const std::filesystem::path folder = Path("host" + std::to_string(h));
+    folders.push_back(folder);
+    SimProcess& sim = StartSim();
+    WriteDriverIni(folder, sim.Device(), "BAUDRATE=09600\r\n");
+    WriteFile(folder / "VK60512345.INI", Padding() + CalibrationSection());
+    hosts.push_back(std::make_unique<HostProcess>(folder, folder, [folder, h](Driver& driver) {
       char version[8192] = {};
-      HOST_CHECK_EQ(driver.Fn<int(char*)>("GetFirmwareVersion")(version), 0);  // connects
-      WriteFile(dir / "connected", "");
+      HOST_CHECK_EQ(VK605_EXPORT(driver, GetFirmwareVersion)(version), 0);  // connects
+      PauseInReplacement(folder / "VK60512345.INI", PointOf(h), SkipOf(h));
       for (int i = 0;; ++i) {
-        driver.Fn<IntFn>("InitializeDriver")();
-        driver.Fn<SetIntFn>("SetBaudRate")(i % 2 == 0 ? 4800 : 9600);
+        VK605_EXPORT(driver, InitializeDriver)();
+        VK605_EXPORT(driver, SetBaudRate)(i % 2 == 0 ? 4800 : 9600);
       }
     }));
   }
-  std::mt19937 random(12345);
+  int inside = 0;
   for (int h = 0; h < kHosts; ++h) {
-    const TempDir& dir = *dirs[h];
-    for (int wait = 0; wait < 3000 && !std::filesystem::exists(dir / "connected"); ++wait) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    ASSERT_TRUE(std::filesystem::exists(dir / "connected")) << "host " << h << " did not connect";
-    std::this_thread::sleep_for(std::chrono::milliseconds(5 + random() % 40));
+    const std::filesystem::path& folder = folders[h];
+    const std::string when = "host " + std::to_string(h);
+    ASSERT_TRUE(hosts[h]->WaitUntilStopped(kHostTimeoutMs)) << when << ": the host never reached its pause";
     hosts[h]->Kill(SIGKILL);
     ASSERT_EQ(hosts[h]->Wait(kHostTimeoutMs), 100 + SIGKILL);
-    const std::string when = "host " + std::to_string(h);
-    ExpectValues(dir / "VK60512345.INI", "CALIBRATION", CalibrationValues(), when);
-    EXPECT_EQ(ReadFile(dir / "VK60512345.INI").rfind(Padding(), 0), 0u) << when << ": comments lost";
-    ExpectValues(dir / "VK605.INI", "MAIN", {{"BAUDRATE", {"09600", "9600", "4800"}}}, when);
+    inside += RemoveLeftoverReplacements(folder / "VK60512345.INI") > 0 ? 1 : 0;
+    ExpectValues(folder / "VK60512345.INI", "CALIBRATION", CalibrationValues(), when);
+    EXPECT_EQ(ReadFile(folder / "VK60512345.INI").rfind(Padding(), 0), 0u) << when << ": comments lost";
+    ExpectValues(folder / "VK605.INI", "MAIN", {{"BAUDRATE", {"09600", "9600", "4800"}}}, when);
   }
+  ReportKillsInsideWrites("VK60512345.INI", inside, kHosts);
+  EXPECT_GT(inside, 0);
+  EXPECT_EQ(inside, kHosts) << "kills that found no replacement in progress";
 }
 
 }  // namespace

@@ -86,7 +86,7 @@ UiScript& Script() {
 void InstallScriptedUi(const Driver& driver) {
   static VK605UiHandler handler{sizeof(VK605UiHandler), nullptr,          ScriptMessageBox, ScriptOpenDialog,
                                 ScriptSetDialogText,    ScriptPollDialog, ScriptCloseDialog};
-  driver.Fn<int(const VK605UiHandler*)>("SetUserInterfaceHandler")(&handler);
+  VK605_EXPORT(driver, SetUserInterfaceHandler)(&handler);
 }
 
 namespace {

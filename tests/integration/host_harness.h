@@ -10,6 +10,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "vk605/vk605.h"
@@ -50,14 +51,19 @@ class Driver {
  public:
   explicit Driver(const std::filesystem::path& directory);
   ~Driver();  // does not unload: Unload() runs the driver's exit sequence on purpose
-  template <typename Signature>
-  Signature* Fn(const char* name) const {
+  // The export of that name as the declared function pointer type; VK605_EXPORT supplies both from
+  // vk605.h. The name is looked up as the platform exports it (decorated where the export table says).
+  template <typename FunctionPointer>
+  FunctionPointer Export(const char* name) const {
+    static_assert(
+        std::is_pointer_v<FunctionPointer> && std::is_function_v<std::remove_pointer_t<FunctionPointer>>,
+        "an export is a function");
     void* symbol = Symbol(name);
     if (symbol == nullptr) {
       std::fprintf(stderr, "missing export %s\n", name);
       std::_Exit(90);
     }
-    return reinterpret_cast<Signature*>(symbol);
+    return reinterpret_cast<FunctionPointer>(symbol);
   }
   void Unload();
   const std::filesystem::path& Directory() const { return directory_; }
@@ -108,6 +114,10 @@ int HostFailures();
 [[noreturn]] void EndHostWithoutUnload();
 
 }  // namespace vk605::host
+
+// An export of the loaded driver with the type vk605.h declares for it, so a call that no longer matches
+// the declaration fails to compile instead of passing arguments the driver does not expect.
+#define VK605_EXPORT(driver, name) (driver).Export<decltype(&::name)>(#name)
 
 #define HOST_CHECK(cond) \
   ::vk605::host::Check((cond), std::string(#cond) + " at line " + std::to_string(__LINE__))

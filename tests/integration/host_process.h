@@ -5,18 +5,21 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "host_harness.h"
 
 namespace vk605::host {
 
-// A host application running in its own process while the test goes on (RunHost waits for its host).
-// The environment is RunHost's: registry, per-user files and the named mutexes' lock files under dir, so
-// hosts started with the same dir share the system-wide mutexes. body ends with EndHostWithoutUnload()
-// or returns (then the process ends the same way).
+// A host application running in its own process while the test goes on (RunHost waits for its host). It
+// loads the driver from driver_directory with the scripted UI and runs body. Its environment points into
+// environment: registry, per-user files and the named mutexes' lock files, so hosts started with the same
+// environment share the system-wide mutexes. body ends with EndHostWithoutUnload() or returns (then the
+// process ends the same way).
 class HostProcess {
  public:
-  HostProcess(const TempDir& dir, const std::function<void()>& body);
+  HostProcess(const std::filesystem::path& environment, const std::filesystem::path& driver_directory,
+              const std::function<void(Driver&)>& body);
   ~HostProcess();  // kills a host that is still running
   HostProcess(const HostProcess&) = delete;
   HostProcess& operator=(const HostProcess&) = delete;
@@ -25,6 +28,8 @@ class HostProcess {
   // The host's failures as RunHost reports them (100 + signal when killed); -1 when it is still running
   // after wait_ms, and then it is killed.
   int Wait(int wait_ms);
+  // True once the host has stopped itself (SIGSTOP); false when it has not after wait_ms or has ended.
+  bool WaitUntilStopped(int wait_ms);
   void Kill(int signal_number);
 
  private:
@@ -32,8 +37,13 @@ class HostProcess {
   int status_ = -1;
 };
 
-// A path short enough for the driver's 19-character PORT setting, unique to this test process.
-std::string ShortLinkPath(const std::string& tag);
+// Points the environment of this (child host) process into directory: the registry stand-in
+// (VK605_REGISTRY), the per-user settings (XDG_CONFIG_HOME, HOME) and the named mutexes' lock files
+// (XDG_RUNTIME_DIR), so a host touches no file of the user's or of another test.
+void PointEnvironmentInto(const std::filesystem::path& directory);
+// Who the kernel's lock table (/proc/locks) shows holding a flock on file, or queued waiting for one.
+enum class FlockState { kHolding, kWaiting };
+std::vector<pid_t> FlockProcesses(const std::filesystem::path& file, FlockState state);
 // The number of descriptors the calling process holds.
 int OpenDescriptorCount();
 

@@ -8,6 +8,7 @@
 #include <random>
 
 #include "host_harness.h"
+#include "host_process.h"
 #include "leak_check.h"
 
 namespace vk605::host {
@@ -60,10 +61,7 @@ int RunHost(const TempDir& dir, const std::function<void()>& body) {
   std::fflush(stderr);
   pid_t pid = fork();
   if (pid == 0) {
-    setenv("VK605_REGISTRY", (dir / "registry.ini").c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
-    setenv("XDG_RUNTIME_DIR", (dir / "run").c_str(), 1);
-    std::filesystem::create_directories(dir / "run");
+    PointEnvironmentInto(dir.Path());
     body();
     Check(!FoundLeaks(), "no memory leaked (LeakSanitizer report above)");
     std::fflush(stderr);

@@ -128,7 +128,12 @@ Driver::Driver(const std::filesystem::path& directory) : directory_(directory) {
 Driver::~Driver() = default;
 
 void* Driver::Symbol(const char* name) const {
-  return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), name));
+  // VK605.def exports the two gloss functions only under their decorated names.
+  const std::string plain = name;
+  const std::string exported = plain == "DisableGloss"  ? "?DisableGloss@@YAJXZ"
+                               : plain == "EnableGloss" ? "?EnableGloss@@YAJXZ"
+                                                        : plain;
+  return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), exported.c_str()));
 }
 
 void Driver::Unload() {

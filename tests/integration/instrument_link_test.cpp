@@ -3,15 +3,12 @@
 
 #include <cstring>
 
-#include "host_harness.h"
-#include "sim_process.h"
+#include "host_test.h"
 
 namespace vk605::host {
 namespace {
 
-using IntFn = int();
-using TextFn = int(char*);
-using ReadHeadFn = unsigned(unsigned, double*, int*, char*);
+using InstrumentLink = HostTest;
 
 const char* const kConnectCommands =
     "\\r 0005CF\\r 000CCF\\r 0101SM\\r BR\\r 0004CF\\r 000BCF\\r 1241CF\\r 0108CF\\r 00SN\\r \\r SV\\r "
@@ -19,15 +16,11 @@ const char* const kConnectCommands =
 const char* const kResetCommands =
     "\\r 0005CF\\r 000CCF\\r 0101SM\\r BR\\r 0004CF\\r 000BCF\\r 1241CF\\r 0108CF\\r 00SN\\r \\r SV\\r";
 
-TEST(InstrumentLink, InitializeConnectsResetsAndIdentifies) {
-  TempDir dir;
-  SimProcess sim(dir);
-  WriteDriverIni(dir.Path(), sim.Device());
-  int failures = RunHost(dir, [&] {
-    Driver driver(dir.Path());
-    InstallScriptedUi(driver);
-    HOST_CHECK_EQ(driver.Fn<IntFn>("IsValidInstrument")(), 0);
-    HOST_CHECK_EQ(driver.Fn<IntFn>("InitializeDriver")(), 0);
+TEST_F(InstrumentLink, InitializeConnectsResetsAndIdentifies) {
+  SimProcess& sim = StartInstrument();
+  int failures = RunHost([&](Driver& driver) {
+    HOST_CHECK_EQ(VK605_EXPORT(driver, IsValidInstrument)(), 0);
+    HOST_CHECK_EQ(VK605_EXPORT(driver, InitializeDriver)(), 0);
     HOST_CHECK_EQ(Joined(sim.Commands()), kConnectCommands);
     HOST_CHECK(Script().boxes.empty());
     HOST_CHECK_EQ(
@@ -35,23 +28,23 @@ TEST(InstrumentLink, InitializeConnectsResetsAndIdentifies) {
         "open:VK605|Attempting To Connect To Instrument...| "
         "text:Attempting to communicate with the spectrophotometer... text:Initializing driver... close");
     char status[16] = {};
-    driver.Fn<TextFn>("GetInstrumentStatus")(status);
+    VK605_EXPORT(driver, GetInstrumentStatus)(status);
     HOST_CHECK_EQ(std::string(status), "CREILL");
-    HOST_CHECK_EQ(driver.Fn<IntFn>("GetCommunications")(), 1);
-    HOST_CHECK_EQ(driver.Fn<IntFn>("IsValidInstrument")(), 1);
-    HOST_CHECK_EQ(driver.Fn<IntFn>("GetApertureSize")(), 0);
+    HOST_CHECK_EQ(VK605_EXPORT(driver, GetCommunications)(), 1);
+    HOST_CHECK_EQ(VK605_EXPORT(driver, IsValidInstrument)(), 1);
+    HOST_CHECK_EQ(VK605_EXPORT(driver, GetApertureSize)(), 0);
     // The calibration record lives in a file named after the identification text.
-    HOST_CHECK(std::filesystem::exists(dir / "VK60512345.INI"));
-    HOST_CHECK_EQ(IniSection(dir / "VK60512345.INI", "CALIBRATION")["HOURS"], "4");
+    HOST_CHECK(std::filesystem::exists(Path("VK60512345.INI")));
+    HOST_CHECK_EQ(IniSection(Path("VK60512345.INI"), "CALIBRATION")["HOURS"], "4");
 
     sim.ClearRecord();
     char version[64] = {};
-    HOST_CHECK_EQ(driver.Fn<TextFn>("GetFirmwareVersion")(version), 0);
+    HOST_CHECK_EQ(VK605_EXPORT(driver, GetFirmwareVersion)(version), 0);
     HOST_CHECK_EQ(std::string(version), "VK605 V1.07");
     HOST_CHECK(sim.Commands().empty());  // served from the cache
 
     char serial[64] = {};
-    HOST_CHECK_EQ(driver.Fn<TextFn>("GetSerialNumber")(serial), 0);
+    HOST_CHECK_EQ(VK605_EXPORT(driver, GetSerialNumber)(serial), 0);
     HOST_CHECK_EQ(std::string(serial), "VK60512345");
     HOST_CHECK_EQ(Joined(sim.Commands()), kResetCommands);  // every call resets the instrument
     EndHostWithoutUnload();
@@ -59,14 +52,10 @@ TEST(InstrumentLink, InitializeConnectsResetsAndIdentifies) {
   EXPECT_EQ(failures, 0);
 }
 
-TEST(InstrumentLink, StatusFollowsTheInstrumentsCalibrationState) {
-  TempDir dir;
-  SimProcess sim(dir, {"--uncalibrated", "--serial", "A1234"});
-  WriteDriverIni(dir.Path(), sim.Device());
-  int failures = RunHost(dir, [&] {
-    Driver driver(dir.Path());
-    InstallScriptedUi(driver);
-    auto read_head = driver.Fn<ReadHeadFn>("ReadHead");
+TEST_F(InstrumentLink, StatusFollowsTheInstrumentsCalibrationState) {
+  SimProcess& sim = StartInstrument({"--uncalibrated", "--serial", "A1234"});
+  int failures = RunHost([&](Driver& driver) {
+    auto read_head = VK605_EXPORT(driver, ReadHead);
     char text[8192] = {};
     HOST_CHECK_EQ(read_head(2, nullptr, nullptr, text), 0u);
     HOST_CHECK_EQ(std::string(text), "XREILL");
@@ -76,12 +65,12 @@ TEST(InstrumentLink, StatusFollowsTheInstrumentsCalibrationState) {
     HOST_CHECK_EQ(std::string(text), "CREILL");
     HOST_CHECK_EQ(Joined(sim.Commands()), "01XD\\r AT\\r,");
     char serial[64] = {};
-    driver.Fn<TextFn>("GetSerialNumber")(serial);
+    VK605_EXPORT(driver, GetSerialNumber)(serial);
     HOST_CHECK_EQ(std::string(serial), "VK605A1234");
     // Codes 49 and 50 both leave the specular mode excluded and refresh the measurement status.
-    HOST_CHECK_EQ(driver.Fn<int(int)>("SetSpecularComponent")(0), 0);
-    HOST_CHECK_EQ(driver.Fn<IntFn>("GetSpecularComponent")(), 1);
-    HOST_CHECK_EQ(driver.Fn<int(int)>("SetSpecularComponent")(5), 1023);
+    HOST_CHECK_EQ(VK605_EXPORT(driver, SetSpecularComponent)(0), 0);
+    HOST_CHECK_EQ(VK605_EXPORT(driver, GetSpecularComponent)(), 1);
+    HOST_CHECK_EQ(VK605_EXPORT(driver, SetSpecularComponent)(5), 1023);
     EndHostWithoutUnload();
   });
   EXPECT_EQ(failures, 0);
@@ -89,14 +78,10 @@ TEST(InstrumentLink, StatusFollowsTheInstrumentsCalibrationState) {
 
 // On the serial link a reply that times out still completes the exchange, so a reset step the instrument
 // leaves unanswered costs its 500 ms and the reset goes on to identify the instrument.
-TEST(InstrumentLink, UnansweredResetStepDoesNotStopTheResetOnTheSerialLink) {
-  TempDir dir;
-  SimProcess sim(dir);
-  WriteDriverIni(dir.Path(), sim.Device());
-  int failures = RunHost(dir, [&] {
-    Driver driver(dir.Path());
-    InstallScriptedUi(driver);
-    auto read_head = driver.Fn<ReadHeadFn>("ReadHead");
+TEST_F(InstrumentLink, UnansweredResetStepDoesNotStopTheResetOnTheSerialLink) {
+  SimProcess& sim = StartInstrument();
+  int failures = RunHost([&](Driver& driver) {
+    auto read_head = VK605_EXPORT(driver, ReadHead);
     char text[8192] = {};
     HOST_CHECK_EQ(read_head(2, nullptr, nullptr, text), 0u);
     sim.Set("silent BR");
@@ -109,19 +94,15 @@ TEST(InstrumentLink, UnansweredResetStepDoesNotStopTheResetOnTheSerialLink) {
   EXPECT_EQ(failures, 0);
 }
 
-TEST(InstrumentLink, EmulationAnswersStatusWithoutTheInstrument) {
-  TempDir dir;
-  SimProcess sim(dir);
-  WriteDriverIni(dir.Path(), sim.Device(), "EMULATION_MODE=1\r\n");
-  int failures = RunHost(dir, [&] {
-    Driver driver(dir.Path());
-    InstallScriptedUi(driver);
-    auto read_head = driver.Fn<ReadHeadFn>("ReadHead");
+TEST_F(InstrumentLink, EmulationAnswersStatusWithoutTheInstrument) {
+  SimProcess& sim = StartInstrument({}, "EMULATION_MODE=1\r\n");
+  int failures = RunHost([&](Driver& driver) {
+    auto read_head = VK605_EXPORT(driver, ReadHead);
     char text[8192] = {};
     HOST_CHECK_EQ(read_head(2, nullptr, nullptr, text), 0u);
     HOST_CHECK_EQ(std::string(text), "XREISS");
-    HOST_CHECK_EQ(driver.Fn<IntFn>("GetApertureSize")(), 2);
-    HOST_CHECK_EQ(driver.Fn<IntFn>("GetCommunications")(), 1);
+    HOST_CHECK_EQ(VK605_EXPORT(driver, GetApertureSize)(), 2);
+    HOST_CHECK_EQ(VK605_EXPORT(driver, GetCommunications)(), 1);
     HOST_CHECK_EQ(read_head(29, nullptr, nullptr, text), 0u);
     HOST_CHECK(sim.Commands().empty());
     HOST_CHECK(Script().boxes.empty());
@@ -131,23 +112,20 @@ TEST(InstrumentLink, EmulationAnswersStatusWithoutTheInstrument) {
   EXPECT_EQ(failures, 0);
 }
 
-TEST(InstrumentLink, FailedConnectOffersEmulationUntilAccepted) {
-  TempDir dir;
-  WriteFile(dir / "VK605.INI", "[MAIN]\r\nPORT=" + MissingPortName() + "\r\n");
-  int failures = RunHost(dir, [&] {
-    Driver driver(dir.Path());
-    InstallScriptedUi(driver);
-    driver.Fn<IntFn>("DisableDriverUI")();
-    auto read_head = driver.Fn<ReadHeadFn>("ReadHead");
+TEST_F(InstrumentLink, FailedConnectOffersEmulationUntilAccepted) {
+  WriteSettingsWithoutInstrument();
+  int failures = RunHost([&](Driver& driver) {
+    VK605_EXPORT(driver, DisableDriverUI)();
+    auto read_head = VK605_EXPORT(driver, ReadHead);
     char text[8192] = {};
     Script().answers = {7, 7, 6};
     HOST_CHECK_EQ(read_head(2, nullptr, nullptr, text), 111u);
     HOST_CHECK_EQ(std::string(text), "XREISS");  // both status queries failed on the missing port
-    HOST_CHECK_EQ(driver.Fn<IntFn>("GetEmulationMode")(), 0);
+    HOST_CHECK_EQ(VK605_EXPORT(driver, GetEmulationMode)(), 0);
     HOST_CHECK_EQ(read_head(2, nullptr, nullptr, text), 111u);
     HOST_CHECK_EQ(read_head(2, nullptr, nullptr, text), 111u);
     HOST_CHECK_EQ(std::string(text), "XREISS");
-    HOST_CHECK_EQ(driver.Fn<IntFn>("GetEmulationMode")(), 1);
+    HOST_CHECK_EQ(VK605_EXPORT(driver, GetEmulationMode)(), 1);
     HOST_CHECK_EQ(Script().boxes.size(), 3u);
     HOST_CHECK(Script().dialog_events.empty());               // the driver UI was switched off
     HOST_CHECK_EQ(read_head(2, nullptr, nullptr, text), 0u);  // no further connect attempts
@@ -157,14 +135,10 @@ TEST(InstrumentLink, FailedConnectOffersEmulationUntilAccepted) {
   EXPECT_EQ(failures, 0);
 }
 
-TEST(InstrumentLink, CloseResetsAndTheNextCommandConnectsAgain) {
-  TempDir dir;
-  SimProcess sim(dir);
-  WriteDriverIni(dir.Path(), sim.Device());
-  int failures = RunHost(dir, [&] {
-    Driver driver(dir.Path());
-    InstallScriptedUi(driver);
-    auto read_head = driver.Fn<ReadHeadFn>("ReadHead");
+TEST_F(InstrumentLink, CloseResetsAndTheNextCommandConnectsAgain) {
+  SimProcess& sim = StartInstrument();
+  int failures = RunHost([&](Driver& driver) {
+    auto read_head = VK605_EXPORT(driver, ReadHead);
     char text[8192] = {};
     HOST_CHECK_EQ(read_head(2, nullptr, nullptr, text), 0u);
     sim.ClearRecord();
@@ -179,19 +153,15 @@ TEST(InstrumentLink, CloseResetsAndTheNextCommandConnectsAgain) {
   EXPECT_EQ(failures, 0);
 }
 
-TEST(InstrumentLink, SettersReopenThePortWhileConnected) {
-  TempDir dir;
-  SimProcess sim(dir);
-  WriteDriverIni(dir.Path(), sim.Device());
-  int failures = RunHost(dir, [&] {
-    Driver driver(dir.Path());
-    InstallScriptedUi(driver);
-    HOST_CHECK_EQ(driver.Fn<IntFn>("InitializeDriver")(), 0);
-    HOST_CHECK_EQ(driver.Fn<int(int)>("SetBaudRate")(19200), 0);
-    HOST_CHECK_EQ(IniSection(dir / "VK605.INI", "MAIN")["BAUDRATE"], "19200");
+TEST_F(InstrumentLink, SettersReopenThePortWhileConnected) {
+  SimProcess& sim = StartInstrument();
+  int failures = RunHost([&](Driver& driver) {
+    HOST_CHECK_EQ(VK605_EXPORT(driver, InitializeDriver)(), 0);
+    HOST_CHECK_EQ(VK605_EXPORT(driver, SetBaudRate)(19200), 0);
+    HOST_CHECK_EQ(IniSection(Path("VK605.INI"), "MAIN")["BAUDRATE"], "19200");
     sim.ClearRecord();
     char text[8192] = {};
-    HOST_CHECK_EQ(driver.Fn<ReadHeadFn>("ReadHead")(2, nullptr, nullptr, text), 0u);
+    HOST_CHECK_EQ(VK605_EXPORT(driver, ReadHead)(2, nullptr, nullptr, text), 0u);
     HOST_CHECK_EQ(Joined(sim.Commands()), "01XD\\r AT\\r,");
     EndHostWithoutUnload();
   });

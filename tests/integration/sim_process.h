@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -8,13 +9,13 @@
 
 namespace vk605::host {
 
-// vk605-sim running in its own process on a pty, with its control socket connected.
+// vk605-sim running in its own process on a pty, with its control socket in directory.
 // On Windows (under Wine) the tests share one simulator that the test script started: the constructor
 // connects to its loopback control port, resets it and applies the options as control requests, and
 // Device() is the COM port that Wine maps to its pty.
 class SimProcess {
  public:
-  explicit SimProcess(const TempDir& dir, const std::vector<std::string>& options = {});
+  explicit SimProcess(const std::filesystem::path& directory, const std::vector<std::string>& options = {});
   ~SimProcess();
   SimProcess(const SimProcess&) = delete;
   SimProcess& operator=(const SimProcess&) = delete;

@@ -17,9 +17,9 @@ struct SimProcess::Connection {
   sim::ControlClient control;
 };
 
-SimProcess::SimProcess(const TempDir& dir, const std::vector<std::string>& options)
+SimProcess::SimProcess(const std::filesystem::path& directory, const std::vector<std::string>& options)
     : connection_(std::make_unique<Connection>()) {
-  const std::string socket = (dir / "sim.sock").string();
+  const std::string socket = (directory / "sim.sock").string();
   int out[2];
   if (pipe(out) != 0) std::abort();
   connection_->pid = fork();

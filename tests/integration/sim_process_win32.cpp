@@ -81,7 +81,7 @@ struct SimProcess::Connection {
   }
 };
 
-SimProcess::SimProcess(const TempDir&, const std::vector<std::string>& options)
+SimProcess::SimProcess(const std::filesystem::path&, const std::vector<std::string>& options)
     : connection_(std::make_unique<Connection>()) {
   connection_->Connect();
   if (!Set("reset")) Fail("reset refused");
