@@ -13,6 +13,20 @@
 
 namespace vk605::testing {
 
+// A calibrated instrument that answers every command of the connect sequence and the status queries.
+inline void ScriptInstrument(FakeSerialDevices& devices) {
+  for (const char* step :
+       {"0005CF\r", "000CCF\r", "0101SM\r", "0004CF\r", "000BCF\r", "1241CF\r", "0108CF\r", "0601SM\r"}) {
+    devices.Reply(step, "<00>\r\n");
+  }
+  devices.Reply("\r", ">\r\n");
+  devices.Reply("BR\r", "9600\r\n<00>\r\n");
+  devices.Reply("00SN\r", "12345\r\n<00>\r\n");
+  devices.Reply("SV\r", "VK605 V1.07\r\n<00>\r\n");
+  devices.Reply("01XD\r", "00\r\n<00>\r\n");
+  devices.Reply("AT\r,", "LAV\r\n<00>\r\n");
+}
+
 // A command engine over a scripted instrument on a fake serial line and a fake clock: the protocol's
 // fixed waits cost no real time.
 struct EngineRig {
@@ -34,16 +48,7 @@ struct EngineRig {
     ApplyDefaults(settings);
     ResetStatusTexts(state);
     CopyField(settings.Port, "/dev/ttyFAKE");
-    for (const char* step :
-         {"0005CF\r", "000CCF\r", "0101SM\r", "0004CF\r", "000BCF\r", "1241CF\r", "0108CF\r", "0601SM\r"}) {
-      devices.Reply(step, "<00>\r\n");
-    }
-    devices.Reply("\r", ">\r\n");
-    devices.Reply("BR\r", "9600\r\n<00>\r\n");
-    devices.Reply("00SN\r", "12345\r\n<00>\r\n");
-    devices.Reply("SV\r", "VK605 V1.07\r\n<00>\r\n");
-    devices.Reply("01XD\r", "00\r\n<00>\r\n");
-    devices.Reply("AT\r,", "LAV\r\n<00>\r\n");
+    ScriptInstrument(devices);
   }
 
   unsigned Run(unsigned code, char* text = nullptr, double* spectra = nullptr) {

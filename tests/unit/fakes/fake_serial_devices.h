@@ -32,7 +32,8 @@ namespace vk605::testing {
 //   fake.SetResponder([](const std::string& command) { return std::string(); });  // unscripted commands
 //   fake.Deliver("<00>\r\n", 300);                               // unasked bytes, 300 ms from now
 //   ... run the code under test with `fake` as its SerialDevices ...
-//   fake.written();      // {"0005CF\r", ...}: every Write, in order
+//   fake.OnWaitForInput([](const std::string& last_written) { ... });  // runs as a read starts waiting
+//   fake.written();      // {"0005CF\r", ...}: every Write, in order; written_at(): the clock at each
 //   fake.open_count();   // successful opens; close_count(): handles destroyed
 //
 // A command without a reply and without a responder (or whose responder returns "") gets no answer.
@@ -64,6 +65,12 @@ class FakeSerialDevices : public SerialDevices {
     Lock lock(state_->mutex);
     state_->Schedule(clock_.TickMs() + delay_ms, bytes);
   }
+  // Runs on the reading thread each time a read waits for input, before the wait and outside the fake's
+  // lock, with the last command written: a test may block there to hold the reader at that point.
+  void OnWaitForInput(std::function<void(const std::string& last_written)> hook) {
+    Lock lock(state_->mutex);
+    state_->wait_hook = std::move(hook);
+  }
   // What GetLineSettings reports until SetLineSettings changes it.
   void SetDeviceLineSettings(const LineSettings& settings) {
     Lock lock(state_->mutex);
@@ -83,6 +90,7 @@ class FakeSerialDevices : public SerialDevices {
 
   // ---- what happened ----
   std::vector<std::string> written() const { return Get(&State::written); }
+  std::vector<std::uint64_t> written_at() const { return Get(&State::written_at); }
   std::vector<std::string> opened_names() const { return Get(&State::opened_names); }
   int open_attempts() const { return Get(&State::open_attempts); }
   int open_count() const { return Get(&State::open_count); }
@@ -131,6 +139,7 @@ class FakeSerialDevices : public SerialDevices {
     std::map<std::string, Pieces> standing;
     std::map<std::string, std::deque<Pieces>> once;
     std::function<std::string(const std::string&)> responder;
+    std::function<void(const std::string&)> wait_hook;
     std::deque<Arrival> arrivals;  // ordered by due_ms
     std::string input;
 
@@ -142,6 +151,7 @@ class FakeSerialDevices : public SerialDevices {
     bool stall_output = false;
 
     std::vector<std::string> written;
+    std::vector<std::uint64_t> written_at;
     std::vector<std::string> opened_names;
     int open_attempts = 0;
     int open_count = 0;
@@ -255,6 +265,7 @@ class FakeSerialDevices : public SerialDevices {
       if (state_->fail_write) return false;
       std::string command(data == nullptr ? "" : std::string(data, length));
       state_->written.push_back(command);
+      state_->written_at.push_back(clock_.TickMs());
       state_->Answer(clock_.TickMs(), command);
       return true;
     }
@@ -268,6 +279,14 @@ class FakeSerialDevices : public SerialDevices {
       return static_cast<long>(count);
     }
     bool WaitForInput(std::uint32_t timeout_ms) override {
+      std::function<void(const std::string&)> hook;
+      std::string last_written;
+      {
+        Lock lock(state_->mutex);
+        hook = state_->wait_hook;
+        if (!state_->written.empty()) last_written = state_->written.back();
+      }
+      if (hook) hook(last_written);
       Lock lock(state_->mutex);
       if (state_->hung_up) return false;
       std::uint64_t now = clock_.TickMs();

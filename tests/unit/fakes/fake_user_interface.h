@@ -1,6 +1,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -9,7 +10,8 @@
 namespace vk605::testing {
 
 // Records every message box and dialog call and answers message boxes from a script (IDOK, IDCANCEL,
-// IDYES, IDNO); with the script empty it answers default_answer.
+// IDYES, IDNO); with the script empty it answers default_answer. A dialog's button counts as pressed from
+// poll press_after_polls on, or once press_when answers true.
 class FakeUserInterface : public UserInterface {
  public:
   struct Box {
@@ -20,6 +22,7 @@ class FakeUserInterface : public UserInterface {
 
   int MessageBox(const std::string& text, const std::string& caption, unsigned type) override {
     boxes.push_back({text, caption, type});
+    if (on_box) on_box(boxes.back());
     if (answers.empty()) return default_answer;
     int answer = answers.front();
     answers.pop_front();
@@ -34,6 +37,7 @@ class FakeUserInterface : public UserInterface {
   void SetDialogText(DialogHandle, const std::string& text) override { events.push_back("text:" + text); }
   bool PollDialog(DialogHandle) override {
     ++polls;
+    if (press_when && press_when()) return true;
     return press_after_polls > 0 && polls >= press_after_polls;
   }
   void CloseDialog(DialogHandle) override {
@@ -41,6 +45,8 @@ class FakeUserInterface : public UserInterface {
     --open_dialogs;
   }
 
+  // Runs as each message box is shown, before it is answered (an operator acting at the instrument).
+  std::function<void(const Box&)> on_box;
   std::vector<Box> boxes;
   std::deque<int> answers;
   int default_answer = 1;
@@ -48,6 +54,7 @@ class FakeUserInterface : public UserInterface {
   int open_dialogs = 0;
   int polls = 0;
   int press_after_polls = 0;
+  std::function<bool()> press_when;
 };
 
 }  // namespace vk605::testing

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 
 namespace vk605 {
 namespace {
@@ -16,8 +18,21 @@ TEST(ModuleInfo, ModuleFilePathIsThisProgramAbsolute) {
   EXPECT_NE(path.filename().string().find("test"), std::string::npos) << path;
 }
 
-TEST(ModuleInfo, ModuleHandleIsSet) {
-  EXPECT_NE(ModuleHandle(), nullptr);
+// The handle is where the module's file is mapped: the loaded image begins with the same header bytes as
+// the file named by ModuleFilePath (an ELF or a PE image alike).
+TEST(ModuleInfo, ModuleHandleIsTheLoadedImageOfTheModuleFile) {
+  const void* handle = ModuleHandle();
+  ASSERT_NE(handle, nullptr);
+  std::ifstream file(ModuleFilePath(), std::ios::binary);
+  char header[4] = {};
+  ASSERT_TRUE(file.read(header, sizeof header));
+  EXPECT_EQ(std::memcmp(handle, header, sizeof header), 0);
+  EXPECT_TRUE(std::memcmp(header,
+                          "\x7f"
+                          "ELF",
+                          4) == 0 ||
+              std::memcmp(header, "MZ", 2) == 0);
+  EXPECT_EQ(ModuleHandle(), handle);
 }
 
 }  // namespace

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <future>
+#include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -24,14 +27,60 @@ TEST(NamedMutex, OwningThreadMayLockAgain) {
   other.join();
 }
 
-TEST(NamedMutex, ObjectsOfOneNameAreOneMutexForTheirThread) {
+// The order in which two threads pass their marks, written under a lock of its own.
+class Trace {
+ public:
+  void Mark(char event) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    events_ += event;
+  }
+  std::string Events() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return events_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::string events_;
+};
+
+// Another object of the same name is the same mutex: the other thread gets it only after this thread's
+// release ('R' before 'L'). A second object that were a mutex of its own would lock at once, as the
+// different name below does.
+TEST(NamedMutex, SameNameInAnotherObjectExcludesAnotherThread) {
   NamedMutex first("Vk605PlatformTestShared");
-  NamedMutex second("Vk605PlatformTestShared");
   ASSERT_TRUE(first.Lock());
-  ASSERT_TRUE(second.Lock());  // the same mutex, already owned by this thread
-  second.Unlock();
+  Trace trace;
+  std::promise<void> trying;
+  std::thread other([&trace, &trying] {
+    NamedMutex second("Vk605PlatformTestShared");
+    trying.set_value();
+    EXPECT_TRUE(second.Lock());
+    trace.Mark('L');
+    second.Unlock();
+  });
+  trying.get_future().wait();
+  std::this_thread::yield();
+  trace.Mark('R');
   first.Unlock();
-  EXPECT_EQ(second.Name(), "Vk605PlatformTestShared");
+  other.join();
+  EXPECT_EQ(trace.Events(), "RL");
+}
+
+// Held under one name, a mutex of another name is free: the other thread locks it while this one holds
+// its own (it would hang here otherwise).
+TEST(NamedMutex, DifferentNamesDoNotExclude) {
+  NamedMutex held("Vk605PlatformTestHeld");
+  ASSERT_TRUE(held.Lock());
+  bool locked = false;
+  std::thread other([&locked] {
+    NamedMutex unheld("Vk605PlatformTestFree");
+    locked = unheld.Lock();
+    unheld.Unlock();
+  });
+  other.join();
+  EXPECT_TRUE(locked);
+  held.Unlock();
 }
 
 // Each thread holds its own object of the shared name, as separate driver parts do.

@@ -1,11 +1,15 @@
 #include "platform/module_info.h"
 
+#include <dlfcn.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
+#include <optional>
+#include <string>
 
 #include "platform/posix/scoped_environment.h"
 #include "platform/temp_directory.h"
@@ -51,6 +55,25 @@ TEST_F(SettingsDirectoryTest, WithoutConfigHomeFallsBackUnderHome) {
 TEST(ModuleInfoPosix, ModulePathIsCanonicalExecutable) {
   std::string path = ModuleFilePath();
   EXPECT_EQ(path, std::filesystem::canonical("/proc/self/exe").string());
+}
+
+// Without version resources the product version is the one the build compiled in, whatever the path.
+TEST(ModuleInfoPosix, ProductVersionIsTheBuildsVersion) {
+  EXPECT_EQ(ProductVersion(ModuleFilePath()), std::optional<std::string>(VK605_EXPECTED_PRODUCT_VERSION));
+  EXPECT_EQ(ProductVersion("/nonexistent/VK605.DLL"),
+            std::optional<std::string>(VK605_EXPECTED_PRODUCT_VERSION));
+}
+
+// The handle is the base of this program's mapping: the ELF header the loader mapped first.
+TEST(ModuleInfoPosix, ModuleHandleIsTheBaseOfThisProgram) {
+  Dl_info info{};
+  ASSERT_NE(::dladdr(reinterpret_cast<void*>(&ModuleFilePath), &info), 0);
+  EXPECT_EQ(ModuleHandle(), info.dli_fbase);
+  EXPECT_EQ(std::memcmp(ModuleHandle(),
+                        "\x7f"
+                        "ELF",
+                        4),
+            0);
 }
 
 TEST(ModuleInfoPosix, NoResourceLoaders) {

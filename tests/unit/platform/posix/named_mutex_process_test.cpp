@@ -3,12 +3,15 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <filesystem>
+#include <future>
 #include <string>
 #include <thread>
 
@@ -19,9 +22,34 @@
 namespace vk605 {
 namespace {
 
+using ::vk605::testing::ReadBytes;
 using ::vk605::testing::ScopedEnvironment;
 using ::vk605::testing::TempDirectory;
 using ::vk605::testing::WriteBytes;
+
+void Mark(int fd, char event) {
+  EXPECT_EQ(::write(fd, &event, 1), 1);
+}
+
+std::string ReadToEnd(int fd) {
+  std::string text;
+  char c = 0;
+  while (::read(fd, &c, 1) == 1) text += c;
+  return text;
+}
+
+// The scheduler state of a process or thread from its stat file ("pid (name) S ..."): 'S' while it
+// sleeps in a wait, '?' once it is gone. Looks again (yielding the processor) until it sleeps or ends;
+// a thread blocked in a lock sleeps, one that was never blocked ends.
+char WaitUntilAsleepOrGone(const std::string& stat_path) {
+  for (;;) {
+    std::string text = ReadBytes(stat_path);
+    std::size_t close = text.rfind(')');
+    char state = close == std::string::npos || close + 2 >= text.size() ? '?' : text[close + 2];
+    if (state == 'S' || state == 'Z' || state == 'X' || state == '?') return state;
+    std::this_thread::yield();
+  }
+}
 
 // Every test gets its own runtime directory, so the lock files are its own.
 class NamedMutexProcessTest : public ::testing::Test {
@@ -119,13 +147,63 @@ TEST_F(NamedMutexProcessTest, ForkedChildLocksIndependentlyOfTheParent) {
   parent_mutex.Unlock();
 }
 
+// A second process with a mutex of the same name waits in Lock while this process holds it: it is seen
+// asleep there ('S') before the release, and its lock follows the release ('R' before 'L' on one pipe).
+TEST_F(NamedMutexProcessTest, SecondProcessWaitsUntilTheHolderReleases) {
+  NamedMutex mutex("MeasurementMutex");
+  ASSERT_TRUE(mutex.Lock());
+  int trace[2];
+  ASSERT_EQ(::pipe(trace), 0);
+  pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::close(trace[0]);
+    NamedMutex theirs("MeasurementMutex");
+    Mark(trace[1], 'T');
+    Mark(trace[1], theirs.Lock() ? 'L' : 'F');
+    theirs.Unlock();
+    ::_exit(0);
+  }
+  char first = 0;
+  ASSERT_EQ(::read(trace[0], &first, 1), 1);
+  EXPECT_EQ(first, 'T');
+  EXPECT_EQ(WaitUntilAsleepOrGone("/proc/" + std::to_string(child) + "/stat"), 'S');
+  Mark(trace[1], 'R');
+  mutex.Unlock();
+  ::close(trace[1]);
+  EXPECT_EQ(ReadToEnd(trace[0]), "RL");
+  ::close(trace[0]);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+// Without a lock file the mutex still serialises the threads of this process: another thread's Lock
+// sleeps until this thread releases.
 TEST_F(NamedMutexProcessTest, WithoutRuntimeDirectoryStillSerialisesThisProcess) {
   std::string blocked = directory_.File("not-a-directory");
   WriteBytes(blocked, "x");
   ScopedEnvironment runtime("XDG_RUNTIME_DIR", blocked.c_str());
   NamedMutex mutex("UniCommMutex");
-  EXPECT_TRUE(mutex.Lock());
+  ASSERT_TRUE(mutex.Lock());
+  int trace[2];
+  ASSERT_EQ(::pipe(trace), 0);
+  std::promise<long> thread_id;
+  std::thread other([&] {
+    NamedMutex theirs("UniCommMutex");
+    thread_id.set_value(::syscall(SYS_gettid));
+    Mark(trace[1], theirs.Lock() ? 'L' : 'F');
+    theirs.Unlock();
+  });
+  long tid = thread_id.get_future().get();
+  EXPECT_EQ(WaitUntilAsleepOrGone("/proc/self/task/" + std::to_string(tid) + "/stat"), 'S');
+  Mark(trace[1], 'R');
   mutex.Unlock();
+  other.join();
+  ::close(trace[1]);
+  EXPECT_EQ(ReadToEnd(trace[0]), "RL");
+  ::close(trace[0]);
+  EXPECT_TRUE(std::filesystem::is_regular_file(blocked));
 }
 
 }  // namespace
