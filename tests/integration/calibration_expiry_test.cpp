@@ -70,35 +70,6 @@ TEST_F(Calibration, OkThreeTimesBeforeTheInstrumentReportsCalibrated) {
   EXPECT_EQ(failures, 0);
 }
 
-TEST_F(Calibration, CancelWhileUncalibratedLeavesCalibrationModeOn) {
-  SimProcess& sim = StartInstrument({"--uncalibrated"});
-  int failures = RunHost([&](Driver& driver) {
-    HOST_CHECK_EQ(VK605_EXPORT(driver, InitializeDriver)(), 0);
-    sim.ClearRecord();
-    Script().answers = {2, 1};  // Cancel, then OK to the cancel message
-    // PerformCalibration reports the connect result; the outcome is in the calibration status.
-    HOST_CHECK_EQ(VK605_EXPORT(driver, PerformCalibration)(), 0);
-    HOST_CHECK_EQ(Joined(sim.Commands()), "\\r 0601SM\\r 01XD\\r AT\\r, \\r");
-    HOST_CHECK_EQ(BoxTexts(),
-                  (Boxes({kPrompt,
-                          "You have cancelled calibration.  You will not be able to take measurements "
-                          "until you calibrate the spectrophotometer."})));
-    char status[64] = {};
-    VK605_EXPORT(driver, GetCalibrationStatus)(status);
-    HOST_CHECK_EQ(status[0], 'X');
-    // The measurement path passes the calibration's 101 back.
-    Script().boxes.clear();
-    Script().answers = {6, 2, 1};  // Yes, calibrate; Cancel; OK
-    double spectra[40];
-    for (double& v : spectra) v = -1.0;
-    HOST_CHECK_EQ(VK605_EXPORT(driver, PerformMeasurement)(spectra), 101);
-    HOST_CHECK_EQ(spectra[0], -1.0);
-    HOST_CHECK_EQ(Script().boxes.size(), 3u);
-    EndHostWithoutUnload();
-  });
-  EXPECT_EQ(failures, 0);
-}
-
 TEST_F(CalibrationExpiry, CountRuleAllowsTheLimitThenRefusesWithTheMessage) {
   SimProcess& sim = StartInstrument();
   WriteCalibrationFile(Dir(), "MEASUREMENTS=3\r\nbMEASUREMENTS=1\r\nMEASUREMENT_COUNT=0\r\n");
