@@ -75,7 +75,12 @@ std::wstring WidePath(const std::string& path) {
 }
 
 DWORD MoveFileOver(const std::wstring& temp, const std::wstring& target) {
-  if (::GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
+  DWORD attributes = ::GetFileAttributesW(target.c_str());
+  // A directory in the file's place is never replaced (Wine's ReplaceFileW would move a file over it).
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return ERROR_ACCESS_DENIED;
+  }
+  if (attributes != INVALID_FILE_ATTRIBUTES) {
     if (::ReplaceFileW(target.c_str(), temp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
                        nullptr)) {
       return ERROR_SUCCESS;
