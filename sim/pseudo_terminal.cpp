@@ -100,6 +100,9 @@ bool PseudoTerminal::Link(const std::string& path, std::string& error) {
 }
 
 void PseudoTerminal::Unplug() {
+  // The line's name goes with it, as a USB-serial adapter's does: left behind, the link would lead to the
+  // pty number that the next simulator started on this machine is given.
+  if (!link_path_.empty()) ::unlink(link_path_.c_str());
   watch_.Reset();
   slave_.Reset();
   master_.Reset();

@@ -32,8 +32,8 @@ class PseudoTerminal {
   // then, so the driver can open the port again.
   void HandleWatchEvents();
 
-  // The instrument unplugged: the pair is closed, so the driver's descriptor hangs up and the device (and
-  // a link to it) leads nowhere. MasterFd and WatchFd are -1 until Replug.
+  // The instrument unplugged: the pair is closed, so the driver's descriptor hangs up, and the link (if
+  // any) is removed. MasterFd and WatchFd are -1 until Replug.
   void Unplug();
   // Plugged in again: a new pair, the link (if any) pointing at the new slave device.
   bool Replug(std::string& error);

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
+#include <filesystem>
 
 #include <gtest/gtest.h>
 
@@ -136,6 +137,8 @@ TEST_F(SimPtyServerTest, UnplugHangsUpTheLineAndReplugGivesANewOne) {
   ASSERT_EQ(::poll(&watch, 1, kReplyTimeoutMs), 1);
   EXPECT_NE(watch.revents & POLLHUP, 0);
   EXPECT_LT(::open(directory_.File("port").c_str(), O_RDWR | O_NOCTTY), 0);
+  // The link goes too: left behind, it would lead to whichever simulator is given that pty number next.
+  EXPECT_FALSE(std::filesystem::is_symlink(std::filesystem::symlink_status(directory_.File("port"))));
   EXPECT_EQ(client.Request("replug"), "OK");
   EXPECT_EQ(client.Request("replug"), "OK");  // already plugged in: nothing changes
   const int new_fd = ::open(directory_.File("port").c_str(), O_RDWR | O_NOCTTY);
