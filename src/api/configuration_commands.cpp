@@ -26,6 +26,10 @@ bool ConfigurationCommands::StatusRead(char* text) {
 }
 
 int ConfigurationCommands::SetPort(const char* name) {
+  // A name longer than the field holds would be kept and saved cut, naming some other device or none,
+  // and the setting the user had would be lost: such a name is refused and nothing changes.
+  constexpr int kRefused = 1;
+  if (!FitsField(s_.state.settings.Port, name)) return kRefused;
   CopyField(s_.state.settings.Port, name);
   WriteMain("PORT", s_.state.settings.Port);
   return ReapplyPort();

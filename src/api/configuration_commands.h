@@ -14,7 +14,8 @@ class ConfigurationCommands {
  public:
   explicit ConfigurationCommands(DriverServices& services) : s_(services) {}
 
-  // The communication setters store the field, write their key at once, then reapply the port.
+  // The communication setters store the field, write their key at once, then reapply the port. SetPort
+  // refuses a name longer than Port holds with 1 and changes nothing.
   int SetPort(const char* name);
   int SetBaudRate(int rate);
   int SetParity(char digit);

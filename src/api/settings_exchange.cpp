@@ -36,8 +36,27 @@ std::uint8_t StopBitsFromText(const std::string& text) {
   return 0;
 }
 
-void ExchangePortSettings(IniDocument& document, SettingsBlock& settings, int save_only) {
+namespace {
+
+// A stored device name longer than Port holds is loaded cut, as every text is; but the file keeps the
+// whole name: writing the cut back, at the load or at unload while Port still holds it, would replace
+// the user's setting with a name that no longer says which device was meant.
+void ExchangePort(IniDocument& document, SettingsBlock& settings, int save_only) {
+  std::string stored = document.ReadText("PORT");
+  if (!FitsField(settings.Port, stored.c_str())) {
+    if (save_only == 0) {
+      CopyField(settings.Port, stored.c_str());
+      return;
+    }
+    if (stored.compare(0, sizeof(settings.Port) - 1, settings.Port) == 0) return;
+  }
   document.ExchangeText("PORT", settings.Port, sizeof(settings.Port), save_only);
+}
+
+}  // namespace
+
+void ExchangePortSettings(IniDocument& document, SettingsBlock& settings, int save_only) {
+  ExchangePort(document, settings, save_only);
   document.ExchangeInt("BAUDRATE", &settings.BaudRate, save_only);
   std::string parity = ParityText(settings.Parity);
   document.ExchangeString("PARITY", &parity, save_only);

@@ -17,7 +17,8 @@ std::string StopBitsText(std::uint8_t stop_bits);        // 0 "1", 2 "2", 1 "1.5
 std::uint8_t StopBitsFromText(const std::string& text);  // "1" 0, "2" 2, "1.5" 1, else 0
 
 // PORT, BAUDRATE, PARITY, BYTESIZE, STOPBITS and EMULATION_MODE of section MAIN, loaded with write-back
-// (save_only 0) or written (save_only 1).
+// (save_only 0) or written (save_only 1). A stored PORT longer than Port holds is loaded cut and stays
+// whole in the file: neither the load nor a later write of the unchanged cut replaces it.
 void ExchangePortSettings(IniDocument& document, SettingsBlock& settings, int save_only);
 
 }  // namespace vk605

@@ -22,21 +22,29 @@ bool IsAbandoned(const std::shared_ptr<TriggerJob>& job) {
 }
 
 // Polls the serial layer for the instrument's unsolicited "<00>": reads of up to three lines or 500 ms
-// (the time-out the arming exchange left), 50 ms apart. Each read holds the channel's lock, so an
-// abandoned worker's read never takes the reply of the measurement that follows, and other exchanges
-// get the line between reads.
+// (the time-out the arming exchange left), each followed by a 50 ms pause, the last one included: with
+// the worker's 200 ms the spectrum is asked for 250 ms after the acknowledgement was read. Each read
+// holds the channel's lock, so an abandoned worker's read never takes the reply of the measurement that
+// follows, and other exchanges get the line between reads.
 int WaitForAcknowledgement(EngineContext& ctx, const std::shared_ptr<TriggerJob>& job) {
   constexpr std::uint32_t kReadTimeoutMs = 500;
   constexpr std::uint32_t kReadLines = 3;
+  constexpr std::uint32_t kPollPauseMs = 50;
+  constexpr int kStillWaiting = -1;
   std::array<char, kReplyBufferSize> buffer{};
   const std::uint64_t start = ctx.clock.TickMs();
   for (;;) {
     if (IsAbandoned(job)) return result::kTriggerAborted;
     buffer.fill('\0');
     ctx.channel.ReadUnasked(kReadTimeoutMs, kReadLines, buffer.data());
-    if (IsAccepted(buffer.data())) return 0;
-    if (ctx.clock.TickMs() - start > kAcknowledgementLimitMs) return result::kTriggerTimeout;
-    ctx.clock.WaitMs(50);
+    int outcome = kStillWaiting;
+    if (IsAccepted(buffer.data())) {
+      outcome = 0;
+    } else if (ctx.clock.TickMs() - start > kAcknowledgementLimitMs) {
+      outcome = result::kTriggerTimeout;
+    }
+    ctx.clock.WaitMs(kPollPauseMs);
+    if (outcome != kStillWaiting) return outcome;
   }
 }
 

@@ -48,7 +48,8 @@ class SerialHandle {
   virtual bool ClearErrors(std::size_t& input_waiting, bool& output_empty) = 0;
   // Synchronous write of all bytes; false on failure.
   virtual bool Write(const char* data, std::size_t length) = 0;
-  // Returns at once with what has arrived, at most capacity bytes; -1 on failure.
+  // Returns at once with what has arrived, at most capacity bytes; -1 on failure. With null stripping on
+  // in the line settings, received NUL bytes are discarded and not counted.
   virtual long Read(char* buffer, std::size_t capacity) = 0;
   // Blocks until input arrives or timeout_ms passes, without using the processor. False on a failure
   // of the device (hang-up).

@@ -166,6 +166,12 @@ int IniDocument::ExchangeText(const char* key, char* buffer, std::size_t capacit
   return 1;
 }
 
+std::string IniDocument::ReadText(const char* key) {
+  if (key == nullptr) return std::string();
+  std::string stored = profile_.GetString(section_, key, "", current_.Get());
+  return std::string(OneLine(stored));
+}
+
 int IniDocument::ExchangeDouble(const char* key, double* value, int save_only) {
   if (key == nullptr || value == nullptr) return 1;
   if (save_only == 0) {

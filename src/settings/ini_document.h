@@ -30,6 +30,9 @@ class IniDocument {
   // The caller's buffer holds capacity bytes; longer stored texts are truncated to fit.
   int ExchangeText(const char* key, char* buffer, std::size_t capacity, int save_only);
   int ExchangeDouble(const char* key, double* value, int save_only);
+  // The key's text as a load takes it (up to its first line end), empty when the key is absent; writes
+  // nothing.
+  std::string ReadText(const char* key);
 
  private:
   std::string section_;

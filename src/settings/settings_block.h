@@ -80,6 +80,11 @@ void ApplyDefaults(SettingsBlock& block);
 template <std::size_t N>
 void CopyField(char (&field)[N], const char* text);
 
+// True when text (null counts as empty) fits into the field with its terminator, so that CopyField
+// would keep all of it. Reads no more of text than the field holds.
+template <std::size_t N>
+bool FitsField(const char (&field)[N], const char* text);
+
 }  // namespace vk605
 
 #include "settings/settings_block_inl.h"

@@ -15,4 +15,13 @@ void CopyField(char (&field)[N], const char* text) {
   field[length] = '\0';
 }
 
+template <std::size_t N>
+bool FitsField(const char (&)[N], const char* text) {
+  if (text == nullptr) return true;
+  for (std::size_t i = 0; i < N; ++i) {
+    if (text[i] == '\0') return true;
+  }
+  return false;
+}
+
 }  // namespace vk605

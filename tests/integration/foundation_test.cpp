@@ -129,11 +129,12 @@ TEST_F(Foundation, CommunicationSettersWriteTheirKeysAtOnce) {
         HOST_CHECK_EQ(main()["BYTESIZE"], "7");
         HOST_CHECK_EQ(VK605_EXPORT(driver, SetPort)("/dev/vk605-other"), 0);
         HOST_CHECK_EQ(main()["PORT"], "/dev/vk605-other");
-        // A longer name is cut to the field's 19 characters.
-        VK605_EXPORT(driver, SetPort)("/dev/serial/by-id/usb-a-very-long-adapter-name");
+        // A name longer than the field's 19 characters is refused; the port and its key stay.
+        HOST_CHECK_EQ(VK605_EXPORT(driver, SetPort)("/dev/serial/by-id/usb-a-very-long-adapter-name"), 1);
         char port[64] = {};
         VK605_EXPORT(driver, GetPort)(port);
-        HOST_CHECK_EQ(std::string(port), "/dev/serial/by-id/u");
+        HOST_CHECK_EQ(std::string(port), "/dev/vk605-other");
+        HOST_CHECK_EQ(main()["PORT"], "/dev/vk605-other");
         VK605_EXPORT(driver, SetEmulationMode)(1);
         HOST_CHECK_EQ(main()["EMULATION_MODE"], "1");
         EndHostWithoutUnload();

@@ -91,9 +91,9 @@ TEST_F(HostileInputs, NullPointersAreNothingToCopy) {
   EXPECT_EQ(failures, 0);
 }
 
-// Texts far longer than their fields are cut to the field (19 characters of a port name, 31 of a language);
+// Texts far longer than their fields: a language is cut to its 31 characters, a port name is refused;
 // a null text empties the field.
-TEST_F(HostileInputs, OverlongTextsAreCutToTheirFields) {
+TEST_F(HostileInputs, OverlongTextsAreCutOrRefused) {
   WriteSettingsWithoutInstrument();
   int failures = RunHost([&](Driver& driver) {
     std::string huge(1 << 20, 'p');
@@ -103,11 +103,15 @@ TEST_F(HostileInputs, OverlongTextsAreCutToTheirFields) {
     std::memset(text, '#', sizeof text);
     HOST_CHECK_EQ(VK605_EXPORT(driver, GetLanguage)(text), 0);
     HOST_CHECK_EQ(Text(text), huge.substr(0, 31));
-    HOST_CHECK_EQ(VK605_EXPORT(driver, SetPort)(huge.c_str()), 0);
+    // A port name is not cut but refused: a cut one would name another device.
+    char before[64] = {};
+    HOST_CHECK_EQ(VK605_EXPORT(driver, GetPort)(before), 0);
+    std::string stored = IniSection(Path("VK605.INI"), "MAIN")["PORT"];
+    HOST_CHECK_EQ(VK605_EXPORT(driver, SetPort)(huge.c_str()), 1);
     std::memset(text, '#', sizeof text);
     HOST_CHECK_EQ(VK605_EXPORT(driver, GetPort)(text), 0);
-    HOST_CHECK_EQ(Text(text), huge.substr(0, 19));
-    HOST_CHECK_EQ(IniSection(Path("VK605.INI"), "MAIN")["PORT"], huge.substr(0, 19));
+    HOST_CHECK_EQ(Text(text), std::string(before));
+    HOST_CHECK_EQ(IniSection(Path("VK605.INI"), "MAIN")["PORT"], stored);
     HOST_CHECK_EQ(VK605_EXPORT(driver, SetPort)(nullptr), 0);
     VK605_EXPORT(driver, GetPort)(text);
     HOST_CHECK_EQ(Text(text), "");

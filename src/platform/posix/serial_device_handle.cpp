@@ -68,7 +68,9 @@ bool PosixSerialHandle::SetLineSettings(const LineSettings& settings) {
   termios attributes{};
   if (::tcgetattr(fd_.Get(), &attributes) != 0) return false;
   ApplyLineSettings(settings, attributes);
-  return ::tcsetattr(fd_.Get(), TCSANOW, &attributes) == 0;
+  if (::tcsetattr(fd_.Get(), TCSANOW, &attributes) != 0) return false;
+  strip_nul_ = (settings.flags & kDcbNull) != 0;
+  return true;
 }
 
 bool PosixSerialHandle::SetTimeouts(const PortTimeouts& timeouts) {
@@ -141,7 +143,13 @@ long PosixSerialHandle::Read(char* buffer, std::size_t capacity) {
   capacity = std::min<std::size_t>(capacity, LONG_MAX);
   for (;;) {
     ssize_t count = ::read(fd_.Get(), buffer, capacity);
-    if (count > 0) return static_cast<long>(count);
+    if (count > 0) {
+      if (!strip_nul_) return static_cast<long>(count);
+      // A Win32 port with null stripping on never delivers a NUL; the reply texts must not hold one
+      // here either. A read of nothing but NULs returns no bytes, as if nothing had arrived.
+      char* end = std::remove(buffer, buffer + count, '\0');
+      return static_cast<long>(end - buffer);
+    }
     // Raw mode asks for at least one byte, so 0 is end of file: the line hung up.
     if (count == 0) return -1;
     if (errno == EINTR) continue;

@@ -34,6 +34,7 @@ class PosixSerialHandle final : public SerialHandle {
  private:
   UniqueFd fd_;
   PortTimeouts timeouts_;
+  bool strip_nul_ = false;
 };
 
 }  // namespace vk605

@@ -15,6 +15,9 @@ inline constexpr std::uint32_t kDcbOutX = 0x0100;
 inline constexpr std::uint32_t kDcbInX = 0x0200;
 inline constexpr std::uint32_t kDcbRtsControlMask = 0x3000;
 inline constexpr std::uint32_t kDcbRtsHandshake = 0x2000;
+// Null stripping: received NUL bytes are discarded. Termios has no such switch; the handle drops them as
+// it reads.
+inline constexpr std::uint32_t kDcbNull = 0x0800;
 
 // The standard line speed used for a requested baud rate: the speed itself when the system has it,
 // otherwise the nearest one (the lower of two equally near); 0 is no speed here and gives 9600.

@@ -249,6 +249,30 @@ TEST_F(ConfigurationCommandsTest, EitherSpecularSettingMeasuresExcluded) {
   EXPECT_EQ(configuration_.SetSpecularComponent(3), result::kFeatureNotSupported);
 }
 
+// Not connected, SetPort only stores and writes the name; the longest name the field holds is taken whole.
+TEST_F(ConfigurationCommandsTest, SetPortStoresAndWritesANameThatFits) {
+  settings_file_.Set("/opt/vk605/VK605.INI");
+  EXPECT_EQ(configuration_.SetPort("/dev/serial/by-id/x"), 0);
+  EXPECT_STREQ(state_.settings.Port, "/dev/serial/by-id/x");
+  EXPECT_EQ(profile_.Value("/opt/vk605/VK605.INI", "MAIN", "PORT"), "/dev/serial/by-id/x");
+  EXPECT_EQ(configuration_.SetPort(nullptr), 0);
+  EXPECT_STREQ(state_.settings.Port, "");
+  EXPECT_EQ(devices_.open_attempts(), 0);
+}
+
+// A name one character too long for the field is refused: neither the port in use nor the stored one
+// changes, and the port is not reapplied.
+TEST_F(ConfigurationCommandsTest, SetPortRefusesANameLongerThanTheFieldHolds) {
+  settings_file_.Set("/opt/vk605/VK605.INI");
+  profile_.WriteString("MAIN", "PORT", "/dev/ttyFAKE", "/opt/vk605/VK605.INI");
+  state_.settings.Communications = 1;
+  EXPECT_EQ(configuration_.SetPort("/dev/serial/by-id/xy"), 1);
+  EXPECT_EQ(configuration_.SetPort("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0"), 1);
+  EXPECT_STREQ(state_.settings.Port, "/dev/ttyFAKE");
+  EXPECT_EQ(profile_.Value("/opt/vk605/VK605.INI", "MAIN", "PORT"), "/dev/ttyFAKE");
+  EXPECT_EQ(devices_.open_attempts(), 0);
+}
+
 TEST_F(CommandsTest, ConfiguredToProfileSwitchesBothExpiryRulesOff) {
   ProfilingCommands profiling(services_);
   validity_.SetCountRule(1);

@@ -69,5 +69,44 @@ TEST(PortSettingsExchange, LoadKeepsReadTextAndWritesItBack) {
   EXPECT_EQ(profile.Value("/dir/VK605.INI", "MAIN", "BYTESIZE").value(), "8");
 }
 
+TEST(PortSettingsExchange, OverlongStoredPortIsLoadedCutAndStaysWholeInTheFile) {
+  const std::string kLongPort = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0";
+  testing::FakePrivateProfile profile;
+  CurrentSettingsFile current;
+  current.Set("/dir/VK605.INI");
+  profile.WriteString("MAIN", "PORT", kLongPort, "/dir/VK605.INI");
+  SettingsBlock settings;
+  ApplyDefaults(settings);
+  IniDocument document("MAIN", current, profile);
+  ExchangePortSettings(document, settings, 0);
+  EXPECT_STREQ(settings.Port, "/dev/serial/by-id/u");
+  EXPECT_EQ(profile.Value("/dir/VK605.INI", "MAIN", "PORT").value(), kLongPort);
+  // The other keys are exchanged as ever.
+  EXPECT_EQ(profile.Value("/dir/VK605.INI", "MAIN", "BAUDRATE").value(), "9600");
+
+  ExchangePortSettings(document, settings, 1);
+  EXPECT_EQ(profile.Value("/dir/VK605.INI", "MAIN", "PORT").value(), kLongPort);
+
+  CopyField(settings.Port, "/dev/ttyUSB0");
+  ExchangePortSettings(document, settings, 1);
+  EXPECT_EQ(profile.Value("/dir/VK605.INI", "MAIN", "PORT").value(), "/dev/ttyUSB0");
+}
+
+// The longest name Port holds is an ordinary value: loaded and written back whole.
+TEST(PortSettingsExchange, StoredPortThatJustFitsIsWrittenBack) {
+  testing::FakePrivateProfile profile;
+  CurrentSettingsFile current;
+  current.Set("/dir/VK605.INI");
+  profile.WriteString("MAIN", "PORT", "/dev/serial/by-id/u", "/dir/VK605.INI");
+  SettingsBlock settings;
+  ApplyDefaults(settings);
+  IniDocument document("MAIN", current, profile);
+  ExchangePortSettings(document, settings, 0);
+  EXPECT_STREQ(settings.Port, "/dev/serial/by-id/u");
+  CopyField(settings.Port, "COM2:");
+  ExchangePortSettings(document, settings, 1);
+  EXPECT_EQ(profile.Value("/dir/VK605.INI", "MAIN", "PORT").value(), "COM2:");
+}
+
 }  // namespace
 }  // namespace vk605

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/command_engine.h"
@@ -73,6 +74,16 @@ class TriggerTest : public ::testing::Test {
     return 0;
   }
 
+  // The pauses taken from the first poll on: when each began, counted from the first poll, and its
+  // length.
+  std::vector<std::pair<std::uint64_t, std::uint32_t>> PausesFromFirstPoll() const {
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> pauses;
+    for (const testing::FakeClock::Wait& wait : rig_.clock.Waits()) {
+      if (wait.at_ms >= poll_start_) pauses.emplace_back(wait.at_ms - poll_start_, wait.ms);
+    }
+    return pauses;
+  }
+
   EngineRig rig_;
   InstrumentScript script_{rig_};
   double spectra_[kSpectrumPoints] = {};
@@ -103,26 +114,39 @@ TEST_F(TriggerTest, AcknowledgedTriggerDeliversSpectrumAndStatusEverywhere) {
 }
 
 // The acknowledgement arriving during the third poll is seen when that poll's 500 ms end: polls are
-// 500 ms reads (and the millisecond that shows them over) 50 ms apart.
+// 500 ms reads (and the millisecond that shows them over) each followed by 50 ms, the last one too.
 TEST_F(TriggerTest, AcknowledgementIsSeenAtTheEndOfThePollThatReceivesIt) {
   Script(1200);
   ASSERT_EQ(Trigger(nullptr), 0u);
-  EXPECT_EQ(FromFirstPoll("104GF\r"), 2u * 551u + 501u + 200u);
+  EXPECT_EQ(FromFirstPoll("104GF\r"), 3u * 551u + 200u);
+}
+
+// The poll that sees the acknowledgement is followed by its 50 ms pause like every other poll, and
+// only then by the 200 ms before the spectrum is asked for.
+TEST_F(TriggerTest, PauseFollowsThePollThatSeesTheAcknowledgement) {
+  Script(1200);
+  ASSERT_EQ(Trigger(nullptr), 0u);
+  EXPECT_EQ(PausesFromFirstPoll(), (std::vector<std::pair<std::uint64_t, std::uint32_t>>{
+                                       {501, 50}, {1052, 50}, {1603, 50}, {1653, 200}}));
 }
 
 // The last poll that starts before the 30 s are up still counts: it ends 30255 ms after the first.
 TEST_F(TriggerTest, AcknowledgementAtThirtySecondsIsStillTaken) {
   Script(30000);
   EXPECT_EQ(Trigger(nullptr), 0u);
-  EXPECT_EQ(FromFirstPoll("104GF\r"), 30255u + 200u);
+  EXPECT_EQ(FromFirstPoll("104GF\r"), 30255u + 50u + 200u);
   EXPECT_DOUBLE_EQ(spectra_[4], ScriptedFactor(0));
 }
 
 TEST_F(TriggerTest, NoAcknowledgementEndsThePollingOnceThirtySecondsHavePassed) {
   Script(-1);
   EXPECT_EQ(Trigger(nullptr), static_cast<unsigned>(result::kTriggerAborted));
-  // The first check past 30000 ms ends the polling; the worker then only refreshes the status.
-  EXPECT_EQ(FromFirstPoll("01XD\r"), 30255u);
+  // The first check past 30000 ms ends the polling after its pause; the worker then only refreshes the
+  // status.
+  EXPECT_EQ(FromFirstPoll("01XD\r"), 30255u + 50u);
+  std::vector<std::pair<std::uint64_t, std::uint32_t>> pauses = PausesFromFirstPoll();
+  ASSERT_EQ(pauses.size(), 55u);
+  EXPECT_EQ(pauses.back(), (std::pair<std::uint64_t, std::uint32_t>{30255, 50}));
   EXPECT_EQ(script_.Commands(), Join({kStatus, kArming, kStatus}));
   EXPECT_TRUE(SpectraUntouched());
   EXPECT_STREQ(text_, "previous");

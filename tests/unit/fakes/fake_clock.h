@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 #include "platform/clock.h"
 
@@ -14,6 +15,10 @@ class FakeClock : public Clock {
  public:
   std::uint64_t TickMs() override { return ticks_.load(); }
   void WaitMs(std::uint32_t ms) override {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      waits_.push_back(Wait{ticks_.load(), ms});
+    }
     waited_ms_ += ms;
     ticks_ += ms;
   }
@@ -44,11 +49,21 @@ class FakeClock : public Clock {
     local_available_ = false;
   }
   std::uint64_t WaitedMs() const { return waited_ms_.load(); }
+  // Every WaitMs so far, in order, with the tick at which it began.
+  struct Wait {
+    std::uint64_t at_ms;
+    std::uint32_t ms;
+  };
+  std::vector<Wait> Waits() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return waits_;
+  }
 
  private:
   std::atomic<std::uint64_t> ticks_{0};
   std::atomic<std::uint64_t> waited_ms_{0};
-  std::mutex mutex_;
+  mutable std::mutex mutex_;
+  std::vector<Wait> waits_;
   LocalTime local_{2026, 12, 8, 10, 30, 0};
   bool local_available_ = true;
 };

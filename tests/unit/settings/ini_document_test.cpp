@@ -161,6 +161,15 @@ TEST_F(IniDocumentTest, LoadedTextEndsAtACarriageReturnInsideTheLine) {
   EXPECT_EQ(profile_.Dump(kFile), "[WHITENESS]\r\nX=1e-0.00001\r\nY=a\r\n");
 }
 
+TEST_F(IniDocumentTest, ReadTextTakesTheFirstLineAndWritesNothing) {
+  profile_.WriteString("MAIN", "PORT", "/dev/serial/by-id/usb-FTDI-0001\rx", kFile);
+  IniDocument document("MAIN", current_, profile_);
+  EXPECT_EQ(document.ReadText("PORT"), "/dev/serial/by-id/usb-FTDI-0001");
+  EXPECT_EQ(document.ReadText("ABSENT"), "");
+  EXPECT_EQ(document.ReadText(nullptr), "");
+  EXPECT_EQ(profile_.Dump(kFile), "[MAIN]\r\nPORT=/dev/serial/by-id/usb-FTDI-0001\rx\r\n");
+}
+
 TEST_F(IniDocumentTest, TextSaveOnlyWritesTheBuffer) {
   IniDocument document("CALIBRATION", current_, profile_);
   char date[80] = "07/30/2004 14:05:09";

@@ -65,5 +65,19 @@ TEST(SettingsBlockTest, CopyFieldTruncatesToTheFieldAndTerminates) {
   EXPECT_STREQ(block.Port, "");
 }
 
+TEST(SettingsBlockTest, FitsFieldOnlyWhenTheTerminatorFitsToo) {
+  SettingsBlock block;
+  ApplyDefaults(block);
+  EXPECT_TRUE(FitsField(block.Port, "/dev/serial/by-id/u"));
+  EXPECT_FALSE(FitsField(block.Port, "/dev/serial/by-id/us"));
+  EXPECT_FALSE(FitsField(block.Port, "/dev/serial/by-id/usb-0403-6001"));
+  EXPECT_TRUE(FitsField(block.Port, ""));
+  EXPECT_TRUE(FitsField(block.Port, nullptr));
+  // Only as much of the text is read as the field holds.
+  const char unterminated[20] = {'/', 'd', 'e', 'v', '/', 's', 'e', 'r', 'i', 'a',
+                                 'l', '/', 'b', 'y', '-', 'i', 'd', '/', 'u', 's'};
+  EXPECT_FALSE(FitsField(block.Port, unterminated));
+}
+
 }  // namespace
 }  // namespace vk605

@@ -6,6 +6,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <ostream>
 #include <string>
@@ -177,6 +178,12 @@ class Pty {
   std::string slave_path_;
 };
 
+// The text with every '@' made a NUL byte.
+std::string WithNuls(std::string text) {
+  std::replace(text.begin(), text.end(), '@', '\0');
+  return text;
+}
+
 class PtySerialDeviceTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_FALSE(pty_.SlavePath().empty()); }
@@ -286,6 +293,56 @@ TEST_F(PtySerialDeviceTest, AppliesAndReportsLineSettings) {
   EXPECT_TRUE(handle->SetQueueSizes(8192, 8192));
   EXPECT_TRUE(handle->SetEventMaskCharReceived(true));
   EXPECT_TRUE(handle->SetTimeouts(PortTimeouts{}));
+}
+
+TEST_F(PtySerialDeviceTest, NullStrippingDiscardsReceivedNulBytes) {
+  std::unique_ptr<SerialHandle> handle = OpenSlave();
+  ASSERT_NE(handle, nullptr);
+  ASSERT_TRUE(handle->SetLineSettings(Settings(9600, 8, 0, 0, 0x4801)));
+  pty_.Send(WithNuls("@<0@@0>\r\n@"));
+  EXPECT_EQ(WaitingInput(*handle), 10u);
+  char buffer[16] = {};
+  EXPECT_EQ(handle->Read(buffer, sizeof buffer), 6);
+  EXPECT_EQ(std::string(buffer, 6), "<00>\r\n");
+
+  // Nothing but NULs reads as nothing arrived.
+  pty_.Send(WithNuls("@@"));
+  EXPECT_EQ(WaitingInput(*handle), 2u);
+  EXPECT_EQ(handle->Read(buffer, sizeof buffer), 0);
+  std::size_t waiting = 1;
+  bool output_empty = false;
+  ASSERT_TRUE(handle->ClearErrors(waiting, output_empty));
+  EXPECT_EQ(waiting, 0u);
+}
+
+TEST_F(PtySerialDeviceTest, NulBytesAreKeptWithoutNullStripping) {
+  std::unique_ptr<SerialHandle> handle = OpenSlave();
+  ASSERT_NE(handle, nullptr);
+  ASSERT_TRUE(handle->SetLineSettings(Settings(9600, 8, 0, 0, 0x4001)));
+  pty_.Send(WithNuls("<0@0>"));
+  EXPECT_EQ(WaitingInput(*handle), 5u);
+  char buffer[16] = {};
+  EXPECT_EQ(handle->Read(buffer, sizeof buffer), 5);
+  EXPECT_EQ(std::string(buffer, 5), WithNuls("<0@0>"));
+}
+
+// With the default line settings a reply's stray NULs neither cut the reply text short nor count.
+TEST_F(PtySerialDeviceTest, SerialPortReplyWithDefaultLineSettingsHoldsNoNul) {
+  SerialPort port(SystemSerialDevices(), SystemClock());
+  port.SetPortName(pty_.SlavePath());
+  port.SetTerminator("\r\n");
+  port.SetCountedText("\r\n");
+  port.SetRequiredCount(2);
+  port.SetTimeout(60000);
+  LineSettings settings;
+  ASSERT_EQ(port.GetDefaultLineSettings(settings), 0);
+  port.SetLineSettings(settings);
+  ASSERT_EQ(port.OpenPort(pty_.SlavePath(), 9600), 0);
+  pty_.Send(WithNuls("@VK605@ V1.07\r\n<00>\r\n@"));
+  char reply[kReplyBufferSize];
+  EXPECT_EQ(port.ReadPort(reply), 0);
+  EXPECT_STREQ(reply, "VK605 V1.07\r\n<00>\r\n");
+  EXPECT_EQ(port.ClosePort(), 0);
 }
 
 TEST_F(PtySerialDeviceTest, PurgeThrowsAwayArrivedInput) {
