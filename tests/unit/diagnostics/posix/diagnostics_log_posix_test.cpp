@@ -1,0 +1,58 @@
+// What only POSIX systems show of the diagnostics log: the file's mode and targets that are no regular
+// file.
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "diagnostics/diagnostics_log.h"
+#include "fakes/fake_clock.h"
+#include "platform/file_text.h"
+#include "platform/posix/scoped_umask.h"
+#include "platform/temp_directory.h"
+
+namespace vk605 {
+namespace {
+
+using ::vk605::testing::ReadBytes;
+using ::vk605::testing::ScopedUmask;
+using ::vk605::testing::TempDirectory;
+using ::vk605::testing::WriteBytes;
+
+mode_t ModeOf(const std::string& path) {
+  struct stat status {};
+  return ::stat(path.c_str(), &status) == 0 ? status.st_mode & 07777 : 0;
+}
+
+class DiagnosticsLogPosixTest : public ::testing::Test {
+ protected:
+  DiagnosticsLogPosixTest() { clock_.SetLocal({2026, 12, 8, 10, 30, 0}); }
+
+  TempDirectory directory_;
+  std::string file_ = directory_.File("vk605.log");
+  testing::FakeClock clock_;
+};
+
+// The trace shows the instrument's traffic; under a umask of 000 it was readable and writable by all.
+TEST_F(DiagnosticsLogPosixTest, NewLogIsTheOwnersAloneUnderUmask000) {
+  ScopedUmask umask(0);
+  DiagnosticsLog log(clock_);
+  log.StartLogFile(file_);
+  log.LogLine("COMM_MEASURE");
+  EXPECT_EQ(ModeOf(file_), 0600u);
+  EXPECT_NE(ReadBytes(file_).find("10:30:00:  COMM_MEASURE\r\n\r\n\x1a"), std::string::npos);
+}
+
+TEST_F(DiagnosticsLogPosixTest, ExistingLogKeepsItsMode) {
+  WriteBytes(file_, "older");
+  ASSERT_EQ(::chmod(file_.c_str(), 0644), 0);
+  ScopedUmask umask(0);
+  DiagnosticsLog log(clock_);
+  log.StartLogFile(file_);
+  EXPECT_EQ(ModeOf(file_), 0644u);
+  EXPECT_EQ(ReadBytes(file_).rfind("older\r\r\n\r\r\n", 0), 0u);
+}
+
+}  // namespace
+}  // namespace vk605
