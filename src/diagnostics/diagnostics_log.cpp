@@ -104,8 +104,12 @@ int DiagnosticsLog::LogSpectrum(const double* values, int count) {
 
 // Called with mutex_ held, so one entry is one open-append-close that no other thread's entry enters.
 bool DiagnosticsLog::AppendEntry(std::string_view bytes) {
-  std::unique_ptr<LogFile> file = OpenLogFileForAppend(file_name_);
-  if (!file) return false;
+  std::unique_ptr<LogFile> file;
+  LogFileOpen opened = OpenLogFileForAppend(file_name_, file);
+  // A FIFO, device or directory never takes a trace; rather than being opened again for every entry it
+  // switches tracing off for the rest of the load, as an unusable name in the registry does.
+  if (opened == LogFileOpen::kNoRegularFile) file_name_.clear();
+  if (opened != LogFileOpen::kOpened) return false;
   std::uint64_t end = 0;
   if (file->Size(end)) return false;
   char last = 0;

@@ -21,9 +21,16 @@ class LogFile {
   virtual std::error_code WriteAt(std::uint64_t offset, std::string_view bytes) = 0;
 };
 
-// Opens the trace file path for reading and writing, creating it when missing; null when it does not
-// open. On POSIX a new file gets mode 0600 whatever the umask, as the trace shows the instrument's traffic
-// and is no one's business but its owner's; an existing file keeps its mode.
-std::unique_ptr<LogFile> OpenLogFileForAppend(const std::string& path);
+enum class LogFileOpen {
+  kOpened,
+  kFailed,         // missing directory, no rights, ...: may open at a later try
+  kNoRegularFile,  // a FIFO, device or directory stands where the file should be
+};
+
+// Opens the trace file path for reading and writing, creating it when missing; file holds it when
+// kOpened is returned and is null otherwise. Never waits: a FIFO without a reader or a device is refused
+// as kNoRegularFile. On POSIX a new file gets mode 0600 whatever the umask, as the trace shows the
+// instrument's traffic and is no one's business but its owner's; an existing file keeps its mode.
+LogFileOpen OpenLogFileForAppend(const std::string& path, std::unique_ptr<LogFile>& file);
 
 }  // namespace vk605

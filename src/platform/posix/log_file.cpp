@@ -56,10 +56,23 @@ class PosixLogFile : public LogFile {
 
 }  // namespace
 
-std::unique_ptr<LogFile> OpenLogFileForAppend(const std::string& path) {
-  UniqueFd fd = OpenOrCreateWithMode(path, O_RDWR | O_CLOEXEC, 0600);
-  if (!fd.IsValid()) return nullptr;
-  return std::make_unique<PosixLogFile>(std::move(fd));
+// A path that already names something other than a regular file is refused before it is opened, as
+// opening some devices acts on them (a serial port raises its modem lines). The open itself does not wait,
+// so a FIFO put in place in between cannot stall the caller either, and the descriptor is checked again.
+LogFileOpen OpenLogFileForAppend(const std::string& path, std::unique_ptr<LogFile>& file) {
+  file.reset();
+  struct stat status {};
+  if (::stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) return LogFileOpen::kNoRegularFile;
+  UniqueFd fd = OpenOrCreateWithMode(path, O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
+  if (!fd.IsValid()) return errno == EISDIR ? LogFileOpen::kNoRegularFile : LogFileOpen::kFailed;
+  if (::fstat(fd.Get(), &status) != 0) return LogFileOpen::kFailed;
+  if (!S_ISREG(status.st_mode)) return LogFileOpen::kNoRegularFile;
+  // Blocking again for the writes that follow: a regular file never makes them wait anyway, and partial
+  // non-blocking writes are not something the trace should have to handle.
+  int flags = ::fcntl(fd.Get(), F_GETFL);
+  if (flags < 0 || ::fcntl(fd.Get(), F_SETFL, flags & ~O_NONBLOCK) != 0) return LogFileOpen::kFailed;
+  file = std::make_unique<PosixLogFile>(std::move(fd));
+  return LogFileOpen::kOpened;
 }
 
 }  // namespace vk605

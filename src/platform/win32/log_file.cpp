@@ -60,15 +60,24 @@ class Win32LogFile : public LogFile {
 
 }  // namespace
 
-std::unique_ptr<LogFile> OpenLogFileForAppend(const std::string& path) {
+LogFileOpen OpenLogFileForAppend(const std::string& path, std::unique_ptr<LogFile>& file) {
+  file.reset();
   std::wstring wide = WidePath(path);
-  if (wide.empty()) return nullptr;
+  if (wide.empty()) return LogFileOpen::kFailed;
+  // A directory does not open as a file; told apart here so that it is refused rather than tried again.
+  DWORD attributes = ::GetFileAttributesW(wide.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return LogFileOpen::kNoRegularFile;
+  }
   // Shared for reading and writing as a C runtime stream is, so a viewer may follow the trace.
-  UniqueHandle file(::CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.IsValid()) return nullptr;
-  return std::make_unique<Win32LogFile>(std::move(file));
+  UniqueHandle handle(::CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!handle.IsValid()) return LogFileOpen::kFailed;
+  // A device name such as "CON" or a pipe ("\\.\pipe\...") opens too, but is no trace file.
+  if (::GetFileType(handle.Get()) != FILE_TYPE_DISK) return LogFileOpen::kNoRegularFile;
+  file = std::make_unique<Win32LogFile>(std::move(handle));
+  return LogFileOpen::kOpened;
 }
 
 }  // namespace vk605

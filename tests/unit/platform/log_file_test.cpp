@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,7 +25,8 @@ class LogFileTest : public ::testing::Test {
 };
 
 TEST_F(LogFileTest, MissingFileIsCreatedEmpty) {
-  std::unique_ptr<LogFile> file = OpenLogFileForAppend(file_);
+  std::unique_ptr<LogFile> file;
+  ASSERT_EQ(OpenLogFileForAppend(file_, file), LogFileOpen::kOpened);
   ASSERT_NE(file, nullptr);
   std::uint64_t size = 99;
   EXPECT_FALSE(file->Size(size));
@@ -36,7 +38,8 @@ TEST_F(LogFileTest, MissingFileIsCreatedEmpty) {
 
 TEST_F(LogFileTest, ExistingBytesAreReadAndWrittenAtOffsets) {
   WriteBytes(file_, std::string("older\x1a", 6));
-  std::unique_ptr<LogFile> file = OpenLogFileForAppend(file_);
+  std::unique_ptr<LogFile> file;
+  ASSERT_EQ(OpenLogFileForAppend(file_, file), LogFileOpen::kOpened);
   ASSERT_NE(file, nullptr);
   std::uint64_t size = 0;
   ASSERT_FALSE(file->Size(size));
@@ -56,15 +59,27 @@ TEST_F(LogFileTest, ExistingBytesAreReadAndWrittenAtOffsets) {
 
 TEST_F(LogFileTest, ReadingAtTheEndFails) {
   WriteBytes(file_, "ab");
-  std::unique_ptr<LogFile> file = OpenLogFileForAppend(file_);
+  std::unique_ptr<LogFile> file;
+  ASSERT_EQ(OpenLogFileForAppend(file_, file), LogFileOpen::kOpened);
   ASSERT_NE(file, nullptr);
   char byte = 'z';
   EXPECT_TRUE(file->ReadByteAt(2, byte));
 }
 
 TEST_F(LogFileTest, MissingDirectoryDoesNotOpenAndCreatesNothing) {
-  EXPECT_EQ(OpenLogFileForAppend(directory_.File("missing/vk605.log")), nullptr);
+  std::unique_ptr<LogFile> file;
+  EXPECT_EQ(OpenLogFileForAppend(directory_.File("missing/vk605.log"), file), LogFileOpen::kFailed);
+  EXPECT_EQ(file, nullptr);
   EXPECT_TRUE(directory_.Entries().empty());
+}
+
+TEST_F(LogFileTest, DirectoryIsRefusedAsNoRegularFile) {
+  std::string inner = directory_.File("vk605.log");
+  ASSERT_TRUE(std::filesystem::create_directory(inner));
+  std::unique_ptr<LogFile> file;
+  EXPECT_EQ(OpenLogFileForAppend(inner, file), LogFileOpen::kNoRegularFile);
+  EXPECT_EQ(file, nullptr);
+  EXPECT_TRUE(std::filesystem::is_empty(inner));
 }
 
 }  // namespace

@@ -4,17 +4,20 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 #include "diagnostics/diagnostics_log.h"
 #include "fakes/fake_clock.h"
 #include "platform/file_text.h"
+#include "platform/posix/child_process.h"
 #include "platform/posix/scoped_umask.h"
 #include "platform/temp_directory.h"
 
 namespace vk605 {
 namespace {
 
+using ::vk605::testing::ExitCodeInChild;
 using ::vk605::testing::ReadBytes;
 using ::vk605::testing::ScopedUmask;
 using ::vk605::testing::TempDirectory;
@@ -52,6 +55,34 @@ TEST_F(DiagnosticsLogPosixTest, ExistingLogKeepsItsMode) {
   log.StartLogFile(file_);
   EXPECT_EQ(ModeOf(file_), 0644u);
   EXPECT_EQ(ReadBytes(file_).rfind("older\r\r\n\r\r\n", 0), 0u);
+}
+
+// A FIFO named as the log used to stall the library load in the first open for writing. The load's steps
+// run in a child process so that a wait fails the test rather than hanging it; the child reports through
+// its exit code: 0 when tracing ended up off, 2 when it stayed on.
+TEST_F(DiagnosticsLogPosixTest, FifoAsTheLogSwitchesTracingOffWithoutWaiting) {
+  ASSERT_EQ(::mkfifo(file_.c_str(), 0600), 0);
+  std::optional<int> result = ExitCodeInChild([this] {
+    DiagnosticsLog log(clock_);
+    log.StartLogFile(file_);
+    log.LogLine("COMM_MEASURE");
+    const double spectrum[] = {1.5};
+    log.LogSpectrum(spectrum, 1);
+    return log.IsOn() || !log.FileName().empty() ? 2 : 0;
+  });
+  ASSERT_TRUE(result.has_value()) << "the log blocked on the FIFO";
+  EXPECT_EQ(*result, 0);
+  struct stat status {};
+  ASSERT_EQ(::lstat(file_.c_str(), &status), 0);
+  EXPECT_TRUE(S_ISFIFO(status.st_mode));
+}
+
+TEST_F(DiagnosticsLogPosixTest, CharacterDeviceAsTheLogSwitchesTracingOff) {
+  DiagnosticsLog log(clock_);
+  log.StartLogFile("/dev/null");
+  EXPECT_FALSE(log.IsOn());
+  EXPECT_EQ(log.FileName(), "");
+  EXPECT_EQ(log.LogLine("COMM_MEASURE"), 0);
 }
 
 }  // namespace
