@@ -1,9 +1,12 @@
 #include "diagnostics/diagnostics_log.h"
 
 #include <charconv>
+#include <cstdint>
 #include <cstdio>
-#include <fstream>
+#include <memory>
 #include <optional>
+
+#include "platform/log_file.h"
 
 namespace vk605 {
 
@@ -101,24 +104,20 @@ int DiagnosticsLog::LogSpectrum(const double* values, int count) {
 
 // Called with mutex_ held, so one entry is one open-append-close that no other thread's entry enters.
 bool DiagnosticsLog::AppendEntry(std::string_view bytes) {
-  {
-    std::ofstream create(file_name_, std::ios::binary | std::ios::app);
-    if (!create) return false;
-  }
-  std::fstream file(file_name_, std::ios::binary | std::ios::in | std::ios::out);
-  if (!file) return false;
-  file.seekg(0, std::ios::end);
-  std::streamoff end = file.tellg();
-  if (end > 0) {
-    // The previous write's end-of-file marker is overwritten, so the file keeps exactly one.
-    file.seekg(end - 1);
-    if (file.get() == kEndOfFile) --end;
-  }
-  file.clear();
-  file.seekp(end);
-  file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  file.put(kEndOfFile);
-  return static_cast<bool>(file);
+  std::unique_ptr<LogFile> file;
+  LogFileOpen opened = OpenLogFileForAppend(file_name_, file);
+  // A FIFO, device or directory never takes a trace; rather than being opened again for every entry it
+  // switches tracing off for the rest of the load, as an unusable name in the registry does.
+  if (opened == LogFileOpen::kNoRegularFile) file_name_.clear();
+  if (opened != LogFileOpen::kOpened) return false;
+  std::uint64_t end = 0;
+  if (file->Size(end)) return false;
+  char last = 0;
+  // The previous write's end-of-file marker is overwritten, so the file keeps exactly one.
+  if (end > 0 && !file->ReadByteAt(end - 1, last) && last == kEndOfFile) --end;
+  std::string entry(bytes);
+  entry += kEndOfFile;
+  return !file->WriteAt(end, entry);
 }
 
 std::string FormatLogDate(const LocalTime& time) {

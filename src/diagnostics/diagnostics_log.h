@@ -12,7 +12,9 @@ namespace vk605 {
 
 // The optional trace file. Inert until a file name is configured; then every call opens the file, appends
 // one time-stamped entry and closes it again, so the file always ends with exactly one 0x1A byte. Line
-// ends are written as on a Windows text stream: every line feed reaches the disk as CR LF.
+// ends are written as on a Windows text stream: every line feed reaches the disk as CR LF. A file that
+// does not open drops the entry and is tried again with the next; a name that turns out to be no regular
+// file (a FIFO, device or directory) switches logging off, silently like every trace failure.
 class DiagnosticsLog {
  public:
   explicit DiagnosticsLog(Clock& clock);

@@ -44,13 +44,13 @@ std::error_code WriteAll(int fd, std::string_view data) {
 }
 
 // A new file beside path under a name no other writer uses (process id and a counter, created
-// exclusively). Created with 0666 so the umask applies as for any new file.
+// exclusively). Owner-only until WriteTemporary gives it its final mode.
 UniqueFd CreateTemporaryBeside(const std::string& path, std::string& temp_path, std::error_code& error) {
   static std::atomic<unsigned> counter{0};
   std::string prefix = DirectoryOf(path) + "/." + BaseNameOf(path) + ".";
   for (int attempt = 0; attempt < 100; ++attempt) {
     temp_path = prefix + std::to_string(::getpid()) + "." + std::to_string(counter.fetch_add(1)) + ".tmp";
-    int fd = ::open(temp_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    int fd = ::open(temp_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd >= 0) return UniqueFd(fd);
     error = LastError();
     if (errno != EEXIST) break;
@@ -65,10 +65,16 @@ void SyncDirectoryOf(const std::string& path) {
   if (directory.IsValid()) (void)::fsync(directory.Get());
 }
 
+// The replacement keeps the mode of the file it replaces. A new file gets 0644 whatever the process's
+// umask, so the settings files are writable by their owner only even under a umask of 000; a file system
+// without permissions may refuse that change for a new file, which is then used as it is.
 std::error_code WriteTemporary(int fd, const std::string& target, std::string_view content) {
+  constexpr mode_t kNewFileMode = 0644;
   struct stat target_status {};
-  if (::stat(target.c_str(), &target_status) == 0 && ::fchmod(fd, target_status.st_mode & 07777) != 0) {
-    return LastError();
+  if (::stat(target.c_str(), &target_status) == 0) {
+    if (::fchmod(fd, target_status.st_mode & 07777) != 0) return LastError();
+  } else {
+    (void)::fchmod(fd, kNewFileMode);
   }
   if (std::error_code error = WriteAll(fd, content)) return error;
   if (::fsync(fd) != 0) return LastError();

@@ -5,6 +5,7 @@
 
 #include "base/ini_text.h"
 #include "platform/file_io.h"
+#include "platform/posix/new_file.h"
 #include "platform/posix/unique_fd.h"
 
 namespace vk605 {
@@ -54,9 +55,9 @@ class PosixPrivateProfile : public PrivateProfile {
     return fd.IsValid() && ::fstat(fd.Get(), &status) == 0 && !S_ISDIR(status.st_mode);
   }
 
+  // 0644 like every settings file the driver creates (see ReplaceFileAtomically).
   bool CreateEmpty(const std::string& file) override {
-    UniqueFd fd(::open(file.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666));
-    return fd.IsValid();
+    return OpenOrCreateWithMode(file, O_WRONLY | O_NONBLOCK | O_CLOEXEC, 0644).IsValid();
   }
 
  private:

@@ -144,6 +144,19 @@ TEST_F(DiagnosticsLogTest, FileThatCannotBeOpenedDropsEntriesAndIsTriedAgain) {
   EXPECT_EQ(bytes, DiskEntry("kept") + "\x1a");
 }
 
+// A directory never becomes a trace file, so it is not tried again with every entry.
+TEST_F(DiagnosticsLogTest, DirectoryAsTheLogSwitchesTracingOff) {
+  std::filesystem::path inner = directory_ / "vk605.log";
+  ASSERT_TRUE(std::filesystem::create_directory(inner));
+  DiagnosticsLog log(clock_);
+  log.StartLogFile(inner.string());
+  EXPECT_FALSE(log.IsOn());
+  EXPECT_EQ(log.FileName(), "");
+  EXPECT_EQ(log.LogLine("COMM_MEASURE"), 0);
+  EXPECT_TRUE(std::filesystem::is_directory(inner));
+  EXPECT_TRUE(std::filesystem::is_empty(inner));
+}
+
 TEST_F(DiagnosticsLogTest, UnknownLocalTimeLeavesTheDateOut) {
   DiagnosticsLog log(clock_);
   log.StartLogFile(file_);

@@ -12,12 +12,14 @@
 
 #include "platform/file_io.h"
 #include "platform/file_text.h"
+#include "platform/posix/scoped_umask.h"
 #include "platform/temp_directory.h"
 
 namespace vk605 {
 namespace {
 
 using ::vk605::testing::ReadBytes;
+using ::vk605::testing::ScopedUmask;
 using ::vk605::testing::TempDirectory;
 using ::vk605::testing::WriteBytes;
 
@@ -66,6 +68,31 @@ TEST_F(FileIoPosixTest, ReplacedFileKeepsItsPermissions) {
   ASSERT_EQ(::chmod(file_.c_str(), 0640), 0);
   EXPECT_FALSE(ReplaceFileAtomically(file_, "new"));
   EXPECT_EQ(ModeOf(file_) & 07777, 0640u);
+  EXPECT_EQ(ReadBytes(file_), "new");
+}
+
+// A umask of 000 would otherwise leave a new settings file writable for everyone, a strict one unreadable
+// for the other users of the instrument.
+TEST_F(FileIoPosixTest, NewFileGets0644WhateverTheUmask) {
+  for (mode_t mask : {mode_t{0}, mode_t{077}}) {
+    std::string file = directory_.File("mask" + std::to_string(mask) + ".INI");
+    {
+      ScopedUmask umask(mask);
+      ASSERT_FALSE(ReplaceFileAtomically(file, "[MAIN]\r\n"));
+    }
+    EXPECT_EQ(ModeOf(file) & 07777, 0644u) << "umask " << mask;
+    EXPECT_EQ(ReadBytes(file), "[MAIN]\r\n");
+  }
+}
+
+TEST_F(FileIoPosixTest, ReplacedFileKeepsItsPermissionsUnderUmask000) {
+  WriteBytes(file_, "old");
+  ASSERT_EQ(::chmod(file_.c_str(), 0600), 0);
+  {
+    ScopedUmask umask(0);
+    EXPECT_FALSE(ReplaceFileAtomically(file_, "new"));
+  }
+  EXPECT_EQ(ModeOf(file_) & 07777, 0600u);
   EXPECT_EQ(ReadBytes(file_), "new");
 }
 
