@@ -18,15 +18,11 @@ namespace vk605 {
 namespace {
 
 using ::vk605::testing::ExitCodeInChild;
+using ::vk605::testing::PermissionsOf;
 using ::vk605::testing::ReadBytes;
 using ::vk605::testing::ScopedUmask;
 using ::vk605::testing::TempDirectory;
 using ::vk605::testing::WriteBytes;
-
-mode_t ModeOf(const std::string& path) {
-  struct stat status {};
-  return ::stat(path.c_str(), &status) == 0 ? status.st_mode & 07777 : 0;
-}
 
 class DiagnosticsLogPosixTest : public ::testing::Test {
  protected:
@@ -43,7 +39,7 @@ TEST_F(DiagnosticsLogPosixTest, NewLogIsTheOwnersAloneUnderUmask000) {
   DiagnosticsLog log(clock_);
   log.StartLogFile(file_);
   log.LogLine("COMM_MEASURE");
-  EXPECT_EQ(ModeOf(file_), 0600u);
+  EXPECT_EQ(PermissionsOf(file_), 0600u);
   EXPECT_NE(ReadBytes(file_).find("10:30:00:  COMM_MEASURE\r\n\r\n\x1a"), std::string::npos);
 }
 
@@ -53,7 +49,7 @@ TEST_F(DiagnosticsLogPosixTest, ExistingLogKeepsItsMode) {
   ScopedUmask umask(0);
   DiagnosticsLog log(clock_);
   log.StartLogFile(file_);
-  EXPECT_EQ(ModeOf(file_), 0644u);
+  EXPECT_EQ(PermissionsOf(file_), 0644u);
   EXPECT_EQ(ReadBytes(file_).rfind("older\r\r\n\r\r\n", 0), 0u);
 }
 

@@ -19,6 +19,7 @@ namespace vk605 {
 namespace {
 
 using ::vk605::testing::ExitCodeInChild;
+using ::vk605::testing::PermissionsOf;
 using ::vk605::testing::ReadBytes;
 using ::vk605::testing::ScopedUmask;
 using ::vk605::testing::TempDirectory;
@@ -30,16 +31,11 @@ class LogFilePosixTest : public ::testing::Test {
   std::string file_ = directory_.File("vk605.log");
 };
 
-mode_t ModeOf(const std::string& path) {
-  struct stat status {};
-  return ::stat(path.c_str(), &status) == 0 ? status.st_mode & 07777 : 0;
-}
-
 TEST_F(LogFilePosixTest, NewFileIs0600UnderUmask000) {
   ScopedUmask umask(0);
   std::unique_ptr<LogFile> file;
   ASSERT_EQ(OpenLogFileForAppend(file_, file), LogFileOpen::kOpened);
-  EXPECT_EQ(ModeOf(file_), 0600u);
+  EXPECT_EQ(PermissionsOf(file_), 0600u);
 }
 
 TEST_F(LogFilePosixTest, NewFileIs0600UnderAUmaskThatTakesOwnerRights) {
@@ -47,7 +43,7 @@ TEST_F(LogFilePosixTest, NewFileIs0600UnderAUmaskThatTakesOwnerRights) {
   std::unique_ptr<LogFile> file;
   ASSERT_EQ(OpenLogFileForAppend(file_, file), LogFileOpen::kOpened);
   ASSERT_NE(file, nullptr);
-  EXPECT_EQ(ModeOf(file_), 0600u);
+  EXPECT_EQ(PermissionsOf(file_), 0600u);
   EXPECT_FALSE(file->WriteAt(0, "entry"));
   file.reset();
   EXPECT_EQ(ReadBytes(file_), "entry");
@@ -62,7 +58,7 @@ TEST_F(LogFilePosixTest, ExistingFileKeepsItsMode) {
   ASSERT_NE(file, nullptr);
   EXPECT_FALSE(file->WriteAt(5, " newer"));
   file.reset();
-  EXPECT_EQ(ModeOf(file_), 0644u);
+  EXPECT_EQ(PermissionsOf(file_), 0644u);
   EXPECT_EQ(ReadBytes(file_), "older newer");
 }
 

@@ -14,6 +14,7 @@
 namespace vk605 {
 namespace {
 
+using ::vk605::testing::PermissionsOf;
 using ::vk605::testing::ReadBytes;
 using ::vk605::testing::ScopedUmask;
 using ::vk605::testing::TempDirectory;
@@ -35,23 +36,18 @@ TEST_F(PrivateProfilePosixTest, WriteKeepsTheFilePermissions) {
   EXPECT_EQ(status.st_mode & 07777, 0640u);
 }
 
-mode_t ModeOf(const std::string& path) {
-  struct stat status {};
-  return ::stat(path.c_str(), &status) == 0 ? status.st_mode & 07777 : 0;
-}
-
 // The driver creates VK605.INI and the calibration file empty when they are missing.
 TEST_F(PrivateProfilePosixTest, CreateEmptyGives0644UnderUmask000) {
   ScopedUmask umask(0);
   ASSERT_TRUE(profile_.CreateEmpty(file_));
-  EXPECT_EQ(ModeOf(file_), 0644u);
+  EXPECT_EQ(PermissionsOf(file_), 0644u);
   EXPECT_EQ(ReadBytes(file_), "");
 }
 
 TEST_F(PrivateProfilePosixTest, CreateEmptyGives0644UnderAStrictUmask) {
   ScopedUmask umask(077);
   ASSERT_TRUE(profile_.CreateEmpty(file_));
-  EXPECT_EQ(ModeOf(file_), 0644u);
+  EXPECT_EQ(PermissionsOf(file_), 0644u);
 }
 
 TEST_F(PrivateProfilePosixTest, CreateEmptyLeavesAnExistingFileAndItsMode) {
@@ -59,14 +55,14 @@ TEST_F(PrivateProfilePosixTest, CreateEmptyLeavesAnExistingFileAndItsMode) {
   ASSERT_EQ(::chmod(file_.c_str(), 0640), 0);
   ScopedUmask umask(0);
   ASSERT_TRUE(profile_.CreateEmpty(file_));
-  EXPECT_EQ(ModeOf(file_), 0640u);
+  EXPECT_EQ(PermissionsOf(file_), 0640u);
   EXPECT_EQ(ReadBytes(file_), "[MAIN]\r\n");
 }
 
 TEST_F(PrivateProfilePosixTest, WriteToAMissingFileCreatesIt0644UnderUmask000) {
   ScopedUmask umask(0);
   ASSERT_TRUE(profile_.WriteString("CALIBRATION", "Date", "12/08/2026", file_));
-  EXPECT_EQ(ModeOf(file_), 0644u);
+  EXPECT_EQ(PermissionsOf(file_), 0644u);
   EXPECT_EQ(ReadBytes(file_), "[CALIBRATION]\r\nDate=12/08/2026\r\n");
 }
 
