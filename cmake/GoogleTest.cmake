@@ -25,6 +25,12 @@ endfunction()
 
 # Test programs are compiled without optimisation: they spend their time waiting for the instrument,
 # and optimising them was most of the build's time. The code under test keeps its flavour's flags.
+# They are also compiled in batches of eight files (unity build): every test file parses GoogleTest and
+# the standard library again and instantiates the same templates, which made the test programs about
+# 80 % of every flavour's compile; batched they take 2.6 times less CPU. A test file's own helpers
+# therefore need names that no other test file of its program uses at namespace scope, or live in a
+# shared header.
 function(vk605_test_program target)
   target_compile_options(${target} PRIVATE -O0)
+  set_target_properties(${target} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 8)
 endfunction()

@@ -19,7 +19,7 @@ using CrashSafety = HostTest;
 
 using AllowedValues = std::map<std::string, std::set<std::string>>;
 
-constexpr int kHostTimeoutMs = 60000;
+constexpr int kKilledHostTimeoutMs = 60000;
 
 // Calibration keys written in forms the driver writes back differently ("0024" comes back as "24"), so a
 // file shows whether each key holds the old or the new text.
@@ -137,9 +137,9 @@ TEST_F(CrashSafety, SettingsFileSurvivesKillsWhileItIsWritten) {
       }
     });
     const std::string when = "after kill " + std::to_string(kill);
-    ASSERT_TRUE(host.WaitUntilStopped(kHostTimeoutMs)) << when << ": the host never reached its pause";
+    ASSERT_TRUE(host.WaitUntilStopped(kKilledHostTimeoutMs)) << when << ": the host never reached its pause";
     host.Kill(SIGKILL);
-    ASSERT_EQ(host.Wait(kHostTimeoutMs), 100 + SIGKILL);
+    ASSERT_EQ(host.Wait(kKilledHostTimeoutMs), 100 + SIGKILL);
     inside += RemoveLeftoverReplacements(Path("VK605.INI")) > 0 ? 1 : 0;
     ExpectValues(Path("VK605.INI"), "MAIN", main_values, when);
     ExpectValues(Path("VK605.INI"), "CALIBRATION", CalibrationValues(), when);
@@ -187,9 +187,10 @@ TEST_F(CrashSafety, CalibrationFileSurvivesKillsWhileItIsWritten) {
   for (int h = 0; h < kHosts; ++h) {
     const std::filesystem::path& folder = folders[h];
     const std::string when = "host " + std::to_string(h);
-    ASSERT_TRUE(hosts[h]->WaitUntilStopped(kHostTimeoutMs)) << when << ": the host never reached its pause";
+    ASSERT_TRUE(hosts[h]->WaitUntilStopped(kKilledHostTimeoutMs))
+        << when << ": the host never reached its pause";
     hosts[h]->Kill(SIGKILL);
-    ASSERT_EQ(hosts[h]->Wait(kHostTimeoutMs), 100 + SIGKILL);
+    ASSERT_EQ(hosts[h]->Wait(kKilledHostTimeoutMs), 100 + SIGKILL);
     inside += RemoveLeftoverReplacements(folder / "VK60512345.INI") > 0 ? 1 : 0;
     ExpectValues(folder / "VK60512345.INI", "CALIBRATION", CalibrationValues(), when);
     EXPECT_EQ(ReadFile(folder / "VK60512345.INI").rfind(Padding(), 0), 0u) << when << ": comments lost";

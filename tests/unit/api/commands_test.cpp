@@ -19,7 +19,7 @@ namespace {
 using testing::ScriptedFactor;
 using testing::SpectralReply;
 
-constexpr double kUntouched = -7.0;
+using testing::kUntouched;
 
 // The export bodies over the driver's objects, with a scripted instrument on a fake line and a fake
 // clock, as the runtime wires them.

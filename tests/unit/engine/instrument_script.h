@@ -4,6 +4,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <initializer_list>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -168,5 +169,20 @@ class InstrumentScript {
   std::size_t mark_ = 0;
   std::atomic<bool> held_{false};
 };
+
+// What a test puts into a spectral buffer before a call, to tell the elements the call wrote.
+inline constexpr double kUntouched = -7.0;
+
+using Commands = std::vector<std::string>;
+
+// The status refresh that follows a measurement: the state query and the aperture query.
+inline const Commands kStatus = {"01XD\r", "AT\r,"};
+
+// The commands of several steps, in order.
+inline Commands Join(std::initializer_list<Commands> parts) {
+  Commands all;
+  for (const Commands& part : parts) all.insert(all.end(), part.begin(), part.end());
+  return all;
+}
 
 }  // namespace vk605::testing

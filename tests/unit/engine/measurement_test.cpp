@@ -12,15 +12,16 @@
 namespace vk605 {
 namespace {
 
+using testing::Commands;
 using testing::CutSpectralReply;
 using testing::EngineRig;
 using testing::InstrumentScript;
+using testing::Join;
+using testing::kStatus;
+using testing::kUntouched;
 using testing::LogCapture;
 using testing::ScriptedFactor;
 using testing::SpectralReply;
-using Commands = std::vector<std::string>;
-
-constexpr double kUntouched = -7.0;
 
 // A connected rig whose instrument reports itself calibrated and answers a measurement at once.
 class MeasurementTest : public ::testing::Test {
@@ -54,14 +55,6 @@ class MeasurementTest : public ::testing::Test {
   double spectra_[kSpectrumPoints] = {};
   char text_[kTextBufferSize] = "previous";
 };
-
-const Commands kStatus = {"01XD\r", "AT\r,"};
-
-Commands Join(std::initializer_list<Commands> parts) {
-  Commands all;
-  for (const Commands& part : parts) all.insert(all.end(), part.begin(), part.end());
-  return all;
-}
 
 TEST_F(MeasurementTest, AcceptedMeasurementReadsAndScalesTheSpectrum) {
   LogCapture log(rig_.log);

@@ -16,23 +16,18 @@
 namespace vk605 {
 namespace {
 
+using testing::Commands;
 using testing::CutSpectralReply;
 using testing::EngineRig;
 using testing::InstrumentScript;
+using testing::Join;
+using testing::kStatus;
+using testing::kUntouched;
 using testing::LogCapture;
 using testing::ScriptedFactor;
 using testing::SpectralReply;
-using Commands = std::vector<std::string>;
 
-constexpr double kUntouched = -7.0;
-const Commands kStatus = {"01XD\r", "AT\r,"};
 const Commands kArming = {"\r", "0101SM\r", "\r"};
-
-Commands Join(std::initializer_list<Commands> parts) {
-  Commands all;
-  for (const Commands& part : parts) all.insert(all.end(), part.begin(), part.end());
-  return all;
-}
 
 // A connected rig whose instrument acknowledges a trigger when the test says so. The worker's first
 // read that waits after arming is its first poll: the acknowledgement is scheduled from there, and that
