@@ -15,28 +15,28 @@ std::vector<std::string>& Calls(void* context) {
   return *static_cast<std::vector<std::string>*>(context);
 }
 
-int HostMessageBox(void* context, const char* text, const char* caption, unsigned type) {
+int RecordMessageBox(void* context, const char* text, const char* caption, unsigned type) {
   Calls(context).push_back(std::string("box:") + caption + "|" + text + "|" + std::to_string(type));
   return kIdCancel;
 }
-void* HostOpen(void* context, const char* caption, const char* text, const char* button) {
+void* RecordOpen(void* context, const char* caption, const char* text, const char* button) {
   Calls(context).push_back(std::string("open:") + caption + "|" + text + "|" + button);
   return context;
 }
-void HostSetText(void* context, void* dialog, const char* text) {
+void RecordSetText(void* context, void* dialog, const char* text) {
   Calls(context).push_back(std::string(dialog == context ? "text:" : "text(foreign):") + text);
 }
-int HostPoll(void* context, void* dialog) {
+int RecordPoll(void* context, void* dialog) {
   Calls(context).push_back(dialog == context ? "poll" : "poll(foreign)");
   return 1;
 }
-void HostClose(void* context, void* dialog) {
+void RecordClose(void* context, void* dialog) {
   Calls(context).push_back(dialog == context ? "close" : "close(foreign)");
 }
 
-VK605UiHandler FullHandler(std::vector<std::string>& calls) {
-  return VK605UiHandler{
-      sizeof(VK605UiHandler), &calls, HostMessageBox, HostOpen, HostSetText, HostPoll, HostClose};
+VK605UiHandler RecordingHandler(std::vector<std::string>& calls) {
+  return VK605UiHandler{sizeof(VK605UiHandler), &calls,     RecordMessageBox, RecordOpen,
+                        RecordSetText,          RecordPoll, RecordClose};
 }
 
 class HostUiHandlerTest : public ::testing::Test {
@@ -49,7 +49,7 @@ class HostUiHandlerTest : public ::testing::Test {
 };
 
 TEST_F(HostUiHandlerTest, EveryFunctionAndTheContextReachTheDispatcher) {
-  VK605UiHandler handler = FullHandler(calls_);
+  VK605UiHandler handler = RecordingHandler(calls_);
   EXPECT_EQ(InstallHostUiHandler(ui_, &handler), 0);
   handler = VK605UiHandler{};  // the driver keeps its own copy
   EXPECT_EQ(ui_.MessageBox("Place the white tile", "VK605", kMbOkCancel), kIdCancel);
@@ -65,10 +65,10 @@ TEST_F(HostUiHandlerTest, EveryFunctionAndTheContextReachTheDispatcher) {
 }
 
 TEST_F(HostUiHandlerTest, TooSmallHandlerIsRefusedAndTheCurrentOneKept) {
-  VK605UiHandler handler = FullHandler(calls_);
+  VK605UiHandler handler = RecordingHandler(calls_);
   ASSERT_EQ(InstallHostUiHandler(ui_, &handler), 0);
   std::vector<std::string> other;
-  VK605UiHandler small = FullHandler(other);
+  VK605UiHandler small = RecordingHandler(other);
   small.size = sizeof(VK605UiHandler) - 1;
   EXPECT_EQ(InstallHostUiHandler(ui_, &small), 1);
   ui_.MessageBox("text", "VK605", kMbOk);
@@ -77,7 +77,7 @@ TEST_F(HostUiHandlerTest, TooSmallHandlerIsRefusedAndTheCurrentOneKept) {
 }
 
 TEST_F(HostUiHandlerTest, NullRestoresThePlatform) {
-  VK605UiHandler handler = FullHandler(calls_);
+  VK605UiHandler handler = RecordingHandler(calls_);
   ASSERT_EQ(InstallHostUiHandler(ui_, &handler), 0);
   EXPECT_EQ(InstallHostUiHandler(ui_, nullptr), 0);
   EXPECT_EQ(ui_.MessageBox("text", "VK605", kMbOk), kIdOk);

@@ -21,7 +21,7 @@ using testing::FakeProfilingComponents;
 using testing::FakeRegistry;
 
 // An instrument model whose embedded-profiling answers the test chooses.
-class ScriptedInstrument : public EmbeddedProfiling {
+class ScriptedEmbeddedProfiling : public EmbeddedProfiling {
  public:
   int IsEmbeddedProfilingSupported() override { return supported; }
   char GetEmbeddedProfilingState() override { return state; }
@@ -65,7 +65,7 @@ class ProfileSpectrumTest : public ::testing::Test {
   FakeProfilingComponents components_;
   FakeRegistry registry_;
   FakeProfilingAlerts alerts_;
-  ScriptedInstrument instrument_;
+  ScriptedEmbeddedProfiling instrument_;
   ProfilingServices services_{components_, registry_, alerts_, log_};
   double spectrum_[40];
   int profiled_ = 7;

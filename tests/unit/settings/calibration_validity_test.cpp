@@ -12,7 +12,7 @@ namespace vk605 {
 namespace {
 
 constexpr const char* kDirectory = "C:\\DRV";
-constexpr const char* kFile = "C:\\DRV\\A1234.INI";
+constexpr const char* kCalibrationFile = "C:\\DRV\\A1234.INI";
 constexpr const char* kMainFile = "C:\\DRV\\VK605.INI";
 
 class CountingNotifier : public ExpiryNotifier {
@@ -29,9 +29,11 @@ class CalibrationValidityTest : public ::testing::Test {
   }
 
   std::string Stored(const char* key) {
-    return profile_.Value(kFile, "CALIBRATION", key).value_or("<absent>");
+    return profile_.Value(kCalibrationFile, "CALIBRATION", key).value_or("<absent>");
   }
-  void Seed(const char* key, const char* value) { profile_.WriteString("CALIBRATION", key, value, kFile); }
+  void Seed(const char* key, const char* value) {
+    profile_.WriteString("CALIBRATION", key, value, kCalibrationFile);
+  }
   std::vector<std::string> Writes() const {
     std::vector<std::string> writes;
     for (const auto& call : profile_.calls) {
@@ -64,9 +66,9 @@ TEST_F(CalibrationValidityTest, LoadOfAFreshFileWritesEveryKeyAndTakesTheLoadTim
   CalibrationValidity validity(current_, profile_, clock_);
   AdvanceSeconds(clock_, 5);
   EXPECT_EQ(validity.Load("A1234", kDirectory, '\\'), 0);
-  EXPECT_EQ(validity.Path(), kFile);
+  EXPECT_EQ(validity.Path(), kCalibrationFile);
   EXPECT_EQ(
-      profile_.Dump(kFile),
+      profile_.Dump(kCalibrationFile),
       "[CALIBRATION]\r\nHOURS=4\r\nMINUTES=0\r\nMEASUREMENTS=250\r\nEXPIRATION=\r\nCALIBRATION_DATE=\r\n"
       "bTIME=0\r\nbMEASUREMENTS=0\r\nMEASUREMENT_COUNT=0\r\n");
   EXPECT_EQ(FormatCalibrationDate(validity.CalibrationDate()), "12/08/2026 10:30:05");
@@ -102,7 +104,7 @@ TEST_F(CalibrationValidityTest, LoadTakesEachStepInOrderOnItsOwnDocument) {
   validity.Load("A1234", kDirectory, '\\');
   std::vector<std::string> keys;
   for (const auto& call : profile_.calls) {
-    ASSERT_NE(call.find(kFile), std::string::npos) << call;
+    ASSERT_NE(call.find(kCalibrationFile), std::string::npos) << call;
     if (call.rfind("read ", 0) == 0) keys.push_back(call.substr(call.find(']') + 2));
   }
   EXPECT_EQ(keys,
@@ -146,7 +148,7 @@ TEST_F(CalibrationValidityTest, EmptySerialNumberKeepsTheCalibrationInTheMainFil
 }
 
 TEST_F(CalibrationValidityTest, UncreatableSerialFileFallsBackToTheMainFile) {
-  profile_.SetUnwritable(kFile);
+  profile_.SetUnwritable(kCalibrationFile);
   CalibrationValidity validity(current_, profile_, clock_);
   validity.Load("A1234", kDirectory, '\\');
   EXPECT_EQ(validity.Path(), kMainFile);

@@ -64,13 +64,13 @@ TEST_F(IniDocumentTest, SaveOnlyWritesWithoutReading) {
                                       "write C:\\DRV\\A1234.INI [CALIBRATION] MEASUREMENT_COUNT=-7"}));
 }
 
-struct IntCase {
+struct ExchangeIntCase {
   const char* stored;  // nullptr: key absent
   std::int32_t expected;
   const char* written;
 };
 
-class IniDocumentIntTest : public IniDocumentTest, public ::testing::WithParamInterface<IntCase> {};
+class IniDocumentIntTest : public IniDocumentTest, public ::testing::WithParamInterface<ExchangeIntCase> {};
 
 TEST_P(IniDocumentIntTest, LoadsThePlatformReadingAndWritesItBack) {
   if (GetParam().stored != nullptr) profile_.WriteString("MAIN", "BAUDRATE", GetParam().stored, kFile);
@@ -81,10 +81,11 @@ TEST_P(IniDocumentIntTest, LoadsThePlatformReadingAndWritesItBack) {
   EXPECT_EQ(Stored("MAIN", "BAUDRATE"), GetParam().written);
 }
 
-INSTANTIATE_TEST_SUITE_P(Values, IniDocumentIntTest,
-                         ::testing::Values(IntCase{nullptr, 9600, "9600"}, IntCase{"", 9600, "9600"},
-                                           IntCase{"115200", 115200, "115200"}, IntCase{"-5", -5, "-5"},
-                                           IntCase{"19200baud", 19200, "19200"}, IntCase{"fast", 0, "0"}));
+INSTANTIATE_TEST_SUITE_P(
+    Values, IniDocumentIntTest,
+    ::testing::Values(ExchangeIntCase{nullptr, 9600, "9600"}, ExchangeIntCase{"", 9600, "9600"},
+                      ExchangeIntCase{"115200", 115200, "115200"}, ExchangeIntCase{"-5", -5, "-5"},
+                      ExchangeIntCase{"19200baud", 19200, "19200"}, ExchangeIntCase{"fast", 0, "0"}));
 
 TEST_F(IniDocumentTest, StringKeyWithEmptyValueKeepsTheDefault) {
   profile_.WriteString("MAIN", "PARITY", "", kFile);
