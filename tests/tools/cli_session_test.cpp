@@ -8,6 +8,7 @@
 #include <set>
 #include <sstream>
 
+#include "control_client.h"
 #include "tool_runner.h"
 
 namespace vk605::tooltest {
@@ -290,6 +291,34 @@ TEST(CliTerminal, CtrlCAtAPromptCancelsItResetsTheInstrumentAndExits130) {
   EXPECT_GT(commands_at_prompt, 0u);
   EXPECT_GT(count_commands(), commands_at_prompt);
   EXPECT_TRUE(run.out.empty());
+}
+
+// The instrument refuses the second of three readings: the first is still written, with the refusal's
+// exit code.
+TEST(CliMeasure, ReadingsTakenBeforeAFailureAreStillWritten) {
+  ToolHome home;
+  std::filesystem::path socket = home.Path() / "sim.sock";
+  std::filesystem::path file = home.Path() / "out.json";
+  bool refused = false;
+  ToolResult run = home.Run({"--simulate", "--sim-arg", "--control=" + socket.string(), "--non-interactive",
+                             "measure", "-n", "3", "--format", "json", "-o", file.string()},
+                            [&](const std::string& err) {
+                              if (!refused && Contains(err, "reading 2 of 3")) {
+                                vk605::sim::ControlClient control;
+                                refused =
+                                    control.Connect(socket.string()) &&
+                                    control.Request("refuse-measure") == std::optional<std::string>("OK");
+                              }
+                              return false;
+                            });
+  ASSERT_TRUE(refused);
+  EXPECT_EQ(run.exit_code, 1) << run.err;
+  EXPECT_TRUE(Contains(run.err, "after 1 of 3 readings; the readings taken are in the output")) << run.err;
+  std::ifstream in(file);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  json document = json::parse(text);
+  ASSERT_EQ(document["readings"].size(), 1u);
+  EXPECT_EQ(document["readings"][0]["spectrum"]["reflectance"][4].get<double>(), 0.5231);
 }
 
 }  // namespace
