@@ -1,5 +1,6 @@
 # shellcheck shell=bash
-# Installs the Debian packages the build and the tests need. Sourced by scripts/test, scripts/demo and
+# Installs the Debian packages the build and the tests need (argyll: the tools tests read vk605's files
+# with Argyll's spec2cie). Sourced by scripts/test, scripts/demo and
 # scripts/build; call vk605_install_deps [extra packages...].
 #
 # Packages already installed are detected with dpkg-query, so apt is skipped entirely when nothing is
@@ -20,6 +21,7 @@ VK605_BASE_PACKAGES=(
   liblcms2-dev
   libcairo2-dev
   nlohmann-json3-dev
+  argyll
 )
 
 # shellcheck disable=SC2034 # used by the scripts that source this file

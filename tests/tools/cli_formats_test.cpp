@@ -81,9 +81,9 @@ TEST_F(CliFormats, JsonCarriesProvenanceReadingsAndSpread) {
   EXPECT_EQ(document["provenance"]["firmware"], "VK605 V1.07");
   EXPECT_EQ(document["provenance"]["driver_version"], "1.0.0");
   EXPECT_EQ(document["provenance"]["specular_mode"], "excluded");
-  // The driver's own form, month first: "12/09/2026 00:24:04".
+  // ISO 8601 in UTC, like every other time of the file (the driver writes local time, month first).
   std::string calibrated = document["provenance"]["calibration_time"];
-  EXPECT_TRUE(std::regex_match(calibrated, std::regex(R"(\d\d/\d\d/\d{4} \d\d:\d\d:\d\d)"))) << calibrated;
+  EXPECT_TRUE(std::regex_match(calibrated, std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ)"))) << calibrated;
   EXPECT_EQ(document["illuminant"], "D65");
   EXPECT_EQ(document["observer"], "10");
   ASSERT_EQ(document["readings"].size(), 3u);
@@ -92,6 +92,8 @@ TEST_F(CliFormats, JsonCarriesProvenanceReadingsAndSpread) {
     EXPECT_NEAR(reading["Lab"][1].get<double>(), reference_.a, 0.01);
     EXPECT_NEAR(reading["Lab"][2].get<double>(), reference_.b, 0.01);
     ASSERT_EQ(reading["spectrum"]["reflectance"].size(), 40u);
+    EXPECT_EQ(reading["spectrum"]["measured_start_nm"], 400);
+    EXPECT_EQ(reading["spectrum"]["measured_end_nm"], 700);
     EXPECT_EQ(reading["spectrum"]["reflectance"][4].get<double>(), 0.5231);
   }
   EXPECT_NEAR(document["mean"]["Lab"][0].get<double>(), reference_.l, 0.01);
@@ -105,8 +107,8 @@ TEST_F(CliFormats, CsvHasOneRowPerReadingWithEverySpectralColumn) {
   std::string header;
   std::getline(in, header);
   EXPECT_EQ(
-      header.rfind("reading,time,serial,firmware,driver_version,calibration_time,specular_mode,X,Y,Z,L,a,b,"
-                   "srgb,nm360,nm370",
+      header.rfind("reading,time,serial,firmware,driver_version,calibration_time,specular_mode,illuminant,"
+                   "observer,X,Y,Z,L,a,b,srgb,de2000_reference,measured_start_nm,measured_end_nm,nm360,nm370",
                    0),
       0u);
   EXPECT_NE(header.find(",nm750"), std::string::npos);
@@ -128,11 +130,17 @@ TEST_F(CliFormats, CsvHasOneRowPerReadingWithEverySpectralColumn) {
       }
     }
     cells.push_back(cell);
-    ASSERT_EQ(cells.size(), 14u + 40u) << line;
+    ASSERT_EQ(cells.size(), 19u + 40u) << line;
     EXPECT_EQ(cells[2], "12345");
-    EXPECT_NEAR(std::stod(cells[10]), reference_.l, 0.01);
-    EXPECT_EQ(cells[14 + 4], "0.5231");
-    EXPECT_EQ(cells[14 + 39], "0.8021");
+    EXPECT_TRUE(std::regex_match(cells[5], std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ)"))) << cells[5];
+    EXPECT_EQ(cells[7], "D65");
+    EXPECT_EQ(cells[8], "10");
+    EXPECT_NEAR(std::stod(cells[12]), reference_.l, 0.01);
+    EXPECT_EQ(cells[16], "");  // no reference
+    EXPECT_EQ(cells[17], "400");
+    EXPECT_EQ(cells[18], "700");
+    EXPECT_EQ(cells[19 + 4], "0.5231");
+    EXPECT_EQ(cells[19 + 39], "0.8021");
   }
   EXPECT_EQ(rows, 3);
 }
@@ -150,6 +158,9 @@ TEST_F(CliFormats, CgatsIsReadBackByTheIt8Parser) {
   EXPECT_STREQ(cmsIT8GetProperty(it8, "MEASUREMENT_GEOMETRY"), "SCE");
   EXPECT_EQ(cmsIT8GetPropertyDbl(it8, "SPECTRAL_START_NM"), 360.0);
   EXPECT_EQ(cmsIT8GetPropertyDbl(it8, "SPECTRAL_END_NM"), 750.0);
+  EXPECT_EQ(cmsIT8GetPropertyDbl(it8, "MEASURED_START_NM"), 400.0);
+  EXPECT_EQ(cmsIT8GetPropertyDbl(it8, "MEASURED_END_NM"), 700.0);
+  EXPECT_NE(text.find("710-750 nm the 700 nm value"), std::string::npos);
   for (int row = 0; row < 3; ++row) {
     EXPECT_EQ(cmsIT8GetDataRowColDbl(it8, row, cmsIT8FindDataFormat(it8, "SPECTRAL_NM360")), 0.5231);
     EXPECT_EQ(cmsIT8GetDataRowColDbl(it8, row, cmsIT8FindDataFormat(it8, "SPECTRAL_NM750")), 0.8021);
@@ -178,6 +189,13 @@ TEST_F(CliFormats, SpectralSheetIsReadBackByLibcolord) {
   EXPECT_NEAR(cd_spectrum_get_value_for_nm(first, 400), 0.5231, 1e-6);
   EXPECT_NEAR(cd_spectrum_get_value_for_nm(first, 700), 0.8021, 1e-6);
   g_object_unref(it8);
+  // The measurement type and the measured range, as properties any IT8 reader finds.
+  cmsHANDLE sheet = cmsIT8LoadFromMem(nullptr, text.data(), static_cast<cmsUInt32Number>(text.size()));
+  ASSERT_NE(sheet, nullptr);
+  EXPECT_STREQ(cmsIT8GetProperty(sheet, "MEAS_TYPE"), "REFLECTIVE");
+  EXPECT_EQ(cmsIT8GetPropertyDbl(sheet, "MEASURED_START_NM"), 400.0);
+  EXPECT_EQ(cmsIT8GetPropertyDbl(sheet, "MEASURED_END_NM"), 700.0);
+  cmsIT8Free(sheet);
 }
 
 TEST_F(CliFormats, TableShowsSpectrumColourAndSpreadAndThePlotIsWritten) {
@@ -191,6 +209,9 @@ TEST_F(CliFormats, TableShowsSpectrumColourAndSpreadAndThePlotIsWritten) {
   std::snprintf(lab, sizeof lab, "L*a*b* %.2f %.2f %.2f", reference_.l, reference_.a, reference_.b);
   EXPECT_NE(run.out.find(lab), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("spread  CIEDE2000 from the mean: mean 0.00, max 0.00"), std::string::npos);
+  EXPECT_NE(run.out.find("D65, 10 degree observer; measured 400-700 nm; 360-390 nm copy the 400 nm value and "
+                         "710-750 nm the 700 nm value"),
+            std::string::npos);
   EXPECT_EQ(run.out.find("\033["), std::string::npos);  // no swatch escape into a pipe
   std::string png = ReadText(plot);
   ASSERT_GT(png.size(), 8u);

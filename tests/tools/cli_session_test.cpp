@@ -4,8 +4,11 @@
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <regex>
+#include <set>
 #include <sstream>
 
+#include "control_client.h"
 #include "tool_runner.h"
 
 namespace vk605::tooltest {
@@ -13,7 +16,8 @@ namespace {
 
 using nlohmann::json;
 
-constexpr int kNoInstrument = 3, kNotCalibrated = 4, kExpired = 5, kAborted = 6, kUsage = 2;
+constexpr int kNoInstrument = 3, kNotCalibrated = 4, kExpired = 5, kAborted = 6, kUsage = 2, kNotWritten = 8,
+              kInterrupted = 130;
 
 bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
@@ -169,13 +173,152 @@ TEST(CliUsage, EveryCommandHasItsHelp) {
     EXPECT_EQ(help.exit_code, 0) << command;
     EXPECT_TRUE(Contains(help.out, std::string("Usage: vk605 [OPTIONS] ") + command)) << help.out;
   }
+  EXPECT_TRUE(Contains(general.out, "  8  readings were taken but a file could not be written"));
+  EXPECT_TRUE(Contains(general.out, "  130  Ctrl-C at a prompt"));
   for (const char* option : {"--port", "--simulate", "--driver", "--trace", "--json", "--non-interactive",
                              "--yes", "--no", "--answer"}) {
     EXPECT_TRUE(Contains(general.out, option)) << option;
   }
-  for (const char* option : {"-n N", "--trigger", "--format", "-o FILE", "--plot"}) {
+  for (const char* option :
+       {"-n N", "--trigger", "--format", "-o FILE", "--plot", "--illuminant NAME", "--observer 2|10",
+        "--reference FILE", "ti3 (Argyll's", "(Argyll's spectral file)"}) {
     EXPECT_TRUE(Contains(home.Run({"measure", "--help"}).out, option)) << option;
   }
+}
+
+// Files that cannot be written are refused before the instrument is touched.
+TEST(CliMeasure, UnwritableOutputAndUnknownPlotFormFailBeforeMeasuring) {
+  ToolHome home;
+  std::filesystem::path blocker = home.Path() / "a-file";
+  std::ofstream(blocker) << "x";
+  for (const std::vector<std::string>& options :
+       {std::vector<std::string>{"-o", (home.Path() / "missing" / "out.csv").string()},
+        std::vector<std::string>{"-o", (blocker / "out.csv").string()},
+        std::vector<std::string>{"-o", home.Path().string()},
+        std::vector<std::string>{"--plot", (home.Path() / "plot.pdf").string()},
+        std::vector<std::string>{"--plot", (home.Path() / "missing" / "plot.svg").string()}}) {
+    std::vector<std::string> args{"--simulate", "--non-interactive", "measure"};
+    args.insert(args.end(), options.begin(), options.end());
+    ToolResult run = home.Run(args);
+    EXPECT_EQ(run.exit_code, kUsage) << options[1] << "\n" << run.err;
+    EXPECT_FALSE(Contains(run.err, "Attempting To Connect")) << run.err;
+    EXPECT_TRUE(run.out.empty());
+  }
+}
+
+// The output directory disappears while the readings are taken: they are printed instead, exit code 8.
+TEST(CliMeasure, ReadingsWhoseFileCannotBeWrittenArePrintedInstead) {
+  ToolHome home;
+  std::filesystem::path directory = home.Path() / "results";
+  std::filesystem::create_directories(directory);
+  std::filesystem::path file = directory / "out.json";
+  ToolResult run = home.Run(
+      {"--simulate", "--non-interactive", "measure", "-n", "2", "--format", "json", "-o", file.string()},
+      [&](const std::string& err) {
+        if (Contains(err, "reading 1 of 2")) std::filesystem::remove_all(directory);
+        return false;
+      });
+  EXPECT_EQ(run.exit_code, kNotWritten) << run.err;
+  EXPECT_TRUE(Contains(run.err, "vk605: cannot write " + file.string())) << run.err;
+  EXPECT_TRUE(Contains(run.err, "the readings follow on stdout instead")) << run.err;
+  json document = json::parse(run.out);
+  EXPECT_EQ(document["readings"].size(), 2u);
+  EXPECT_EQ(document["readings"][1]["spectrum"]["reflectance"][4].get<double>(), 0.5231);
+}
+
+// On a terminal the connect's progress line counts the seconds while the driver blocks in the connect.
+TEST(CliTerminal, ConnectProgressShowsTheElapsedTimeAndTheUnloadIsAnnounced) {
+  ToolHome home;
+  RunOptions options;
+  options.terminal = true;
+  ToolResult run = home.Run({"--simulate", "--non-interactive", "status"}, options);
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  // The connect blocks for 3.5 s in the driver's fixed waits: the line is redrawn meanwhile, so it shows
+  // many different times, not just the one at the start and the one at the end.
+  std::set<std::string> shown;
+  std::regex waiting(R"(waiting (\d+\.\d) s)");
+  for (auto it = std::sregex_iterator(run.err.begin(), run.err.end(), waiting); it != std::sregex_iterator();
+       ++it)
+    shown.insert((*it)[1]);
+  EXPECT_GE(shown.size(), 5u) << run.err;
+  EXPECT_TRUE(Contains(run.err, "vk605: resetting the instrument and unloading the driver (about 5 s)"))
+      << run.err;
+  EXPECT_TRUE(std::regex_search(run.err, std::regex(R"(unloaded after \d+\.\d s)"))) << run.err;
+}
+
+TEST(CliTerminal, UnloadIsAnnouncedInALogToo) {
+  ToolHome home;
+  ToolResult run = home.Run({"--simulate", "--non-interactive", "status"});
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  std::size_t announced =
+      run.err.find("vk605: resetting the instrument and unloading the driver (about 5 s)\n");
+  ASSERT_NE(announced, std::string::npos) << run.err;
+  EXPECT_LT(run.err.find("done after"), announced);
+}
+
+// Ctrl-C at the driver's question cancels it (No), the driver is unloaded, which resets the instrument
+// (the simulator receives the exit sequence after the question), and the program exits with 130.
+TEST(CliTerminal, CtrlCAtAPromptCancelsItResetsTheInstrumentAndExits130) {
+  ToolHome home;
+  std::filesystem::path record = home.Path() / "commands.rec";
+  std::size_t commands_at_prompt = 0;
+  auto count_commands = [&] {
+    std::ifstream in(record);
+    std::size_t lines = 0;
+    std::string line;
+    while (std::getline(in, line)) ++lines;
+    return lines;
+  };
+  RunOptions options;
+  options.terminal = true;
+  options.on_output = [&](const std::string&, const std::string& err) {
+    if (!Contains(err, "Yes or No? [y/n]")) return false;
+    commands_at_prompt = count_commands();
+    return true;
+  };
+  ToolResult run = home.Run(
+      {"--simulate", "--sim-arg", "--uncalibrated", "--sim-arg", "--record=" + record.string(), "measure"},
+      options);
+  EXPECT_FALSE(run.signalled) << run.err;
+  EXPECT_EQ(run.exit_code, kInterrupted) << run.err;
+  EXPECT_TRUE(Contains(run.err, "E-101 Instrument is not calibrated! Do you want to calibrate it?"))
+      << run.err;
+  EXPECT_TRUE(Contains(run.err, "-> No (cancelled with Ctrl-C)")) << run.err;
+  EXPECT_TRUE(Contains(run.err, "vk605: resetting the instrument and unloading the driver")) << run.err;
+  EXPECT_TRUE(
+      Contains(run.err, "vk605: cancelled with Ctrl-C; the instrument was reset and the driver unloaded"))
+      << run.err;
+  EXPECT_GT(commands_at_prompt, 0u);
+  EXPECT_GT(count_commands(), commands_at_prompt);
+  EXPECT_TRUE(run.out.empty());
+}
+
+// The instrument refuses the second of three readings: the first is still written, with the refusal's
+// exit code.
+TEST(CliMeasure, ReadingsTakenBeforeAFailureAreStillWritten) {
+  ToolHome home;
+  std::filesystem::path socket = home.Path() / "sim.sock";
+  std::filesystem::path file = home.Path() / "out.json";
+  bool refused = false;
+  ToolResult run = home.Run({"--simulate", "--sim-arg", "--control=" + socket.string(), "--non-interactive",
+                             "measure", "-n", "3", "--format", "json", "-o", file.string()},
+                            [&](const std::string& err) {
+                              if (!refused && Contains(err, "reading 2 of 3")) {
+                                vk605::sim::ControlClient control;
+                                refused =
+                                    control.Connect(socket.string()) &&
+                                    control.Request("refuse-measure") == std::optional<std::string>("OK");
+                              }
+                              return false;
+                            });
+  ASSERT_TRUE(refused);
+  EXPECT_EQ(run.exit_code, 1) << run.err;
+  EXPECT_TRUE(Contains(run.err, "after 1 of 3 readings; the readings taken are in the output")) << run.err;
+  std::ifstream in(file);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  json document = json::parse(text);
+  ASSERT_EQ(document["readings"].size(), 1u);
+  EXPECT_EQ(document["readings"][0]["spectrum"]["reflectance"][4].get<double>(), 0.5231);
 }
 
 }  // namespace

@@ -57,13 +57,14 @@ double F(double t) {
 
 }  // namespace
 
-ReferenceLab ReferenceLabOf(const std::array<double, 40>& reflectance, const std::string& data_directory) {
-  Sheet cmf = ReadSheet(data_directory + "/cmf/CIE1964-10deg-XYZ.cmf");
-  Sheet d65 = ReadSheet(data_directory + "/illuminant/CIE-D65.sp");
+ReferenceLab ReferenceLabOf(const std::array<double, 40>& reflectance, const std::string& data_directory,
+                            const std::string& illuminant_file, const std::string& cmf_file) {
+  Sheet cmf = ReadSheet(data_directory + "/cmf/" + cmf_file);
+  Sheet light = ReadSheet(data_directory + "/illuminant/" + illuminant_file);
   std::vector<double> r(reflectance.begin(), reflectance.end());
   double x = 0, y = 0, z = 0, xw = 0, yw = 0, zw = 0;
   for (double nm = cmf.start; nm <= cmf.end; nm += 1.0) {
-    double s = At(d65.rows[0], d65.start, d65.end, nm);
+    double s = At(light.rows[0], light.start, light.end, nm);
     double xb = At(cmf.rows[0], cmf.start, cmf.end, nm);
     double yb = At(cmf.rows[1], cmf.start, cmf.end, nm);
     double zb = At(cmf.rows[2], cmf.start, cmf.end, nm);

@@ -3,13 +3,18 @@
 #include <gtest/gtest.h>
 #include <lcms2.h>
 
+#include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 
 #include "calibration_record.h"
 #include "colorimetry.h"
 #include "measurement_report.h"
+#include "reference_sample.h"
 #include "serial_candidates.h"
+#include "spectrum_plot.h"
+#include "tool_error.h"
 
 namespace vk605::tool {
 namespace {
@@ -104,6 +109,117 @@ TEST(SerialCandidates, WindowsPortNamesMapToTtyS) {
   EXPECT_EQ(DeviceForPort("COM0"), "COM0");
   EXPECT_EQ(DeviceForPort("COM99999999999"), "COM99999999999");  // no overflow
   EXPECT_EQ(DeviceForPort("COMX:"), "COMX:");
+}
+
+TEST(Reports, ArgyllMeasurementFileHasItsKeywordsAndPercentSpectra) {
+  Colorimeter colorimeter;
+  std::string text = FormatArgyllTi3(TwoGreys(colorimeter));
+  EXPECT_EQ(text.rfind("CTI3\n", 0), 0u);
+  cmsHANDLE it8 = cmsIT8LoadFromMem(nullptr, text.data(), static_cast<cmsUInt32Number>(text.size()));
+  ASSERT_NE(it8, nullptr);
+  EXPECT_STREQ(cmsIT8GetSheetType(it8), "CTI3");
+  EXPECT_STREQ(cmsIT8GetProperty(it8, "DEVICE_CLASS"), "OUTPUT");
+  EXPECT_STREQ(cmsIT8GetProperty(it8, "MEAS_TYPE"), "REFLECTIVE");
+  EXPECT_STREQ(cmsIT8GetProperty(it8, "INSTRUMENT_SERIAL"), "12'3,4");
+  EXPECT_STREQ(cmsIT8GetProperty(it8, "CALIBRATION_TIME"), "12/09/2026 00:24:04");
+  EXPECT_EQ(cmsIT8GetPropertyDbl(it8, "MEASURED_START_NM"), 400.0);
+  EXPECT_EQ(cmsIT8GetPropertyDbl(it8, "MEASURED_END_NM"), 700.0);
+  EXPECT_EQ(cmsIT8GetPropertyDbl(it8, "SPECTRAL_NORM"), 100.0);
+  EXPECT_EQ(cmsIT8GetPropertyDbl(it8, "NUMBER_OF_SETS"), 2.0);
+  EXPECT_EQ(cmsIT8GetDataRowColDbl(it8, 1, cmsIT8FindDataFormat(it8, "SPEC_400")), 60.0);
+  EXPECT_EQ(cmsIT8FindDataFormat(it8, "SPEC_750"), 41);
+  EXPECT_EQ(cmsIT8FindDataFormat(it8, "XYZ_X"), -1);  // Argyll computes the colour itself
+  cmsIT8Free(it8);
+  std::string sp = FormatArgyllSp(TwoGreys(colorimeter));
+  EXPECT_EQ(sp.rfind("SPECT\n", 0), 0u);
+  EXPECT_EQ(sp.find("DEVICE_CLASS"), std::string::npos);
+  EXPECT_NE(sp.find("MEAS_TYPE \"REFLECTIVE\""), std::string::npos);
+}
+
+// Each curve is solid over the measured 400-700 nm and dashed over the two copied ends.
+TEST(Reports, PlotDrawsTheCopiedEndsDashed) {
+  Colorimeter colorimeter;
+  MeasurementReport report = TwoGreys(colorimeter);
+  report.readings.resize(1);
+  report.summary.reset();
+  std::filesystem::path file =
+      std::filesystem::temp_directory_path() / ("vk605-plot-" + std::to_string(::getpid()) + ".svg");
+  PlotSpectra(report, file.string());
+  std::ifstream in(file);
+  std::string svg((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::filesystem::remove(file);
+  std::size_t dashed = 0;
+  for (std::size_t at = svg.find("stroke-dasharray"); at != std::string::npos;
+       at = svg.find("stroke-dasharray", at + 1)) {
+    ++dashed;
+  }
+  EXPECT_EQ(dashed, 2u) << svg.substr(0, 2000);
+}
+
+TEST(CalibrationRecord, DriverDatesBecomeIso8601InUtc) {
+  const char* saved = std::getenv("TZ");
+  std::string previous = saved != nullptr ? saved : "";
+  ::setenv("TZ", "UTC", 1);
+  ::tzset();
+  EXPECT_EQ(IsoFromDriverDate("12/09/2026 00:24:04"), "2026-12-09T00:24:04Z");
+  EXPECT_EQ(IsoFromDriverDate("07/30/2004 14:05"), "2004-07-30T14:05:00Z");
+  ::setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
+  ::tzset();
+  EXPECT_EQ(IsoFromDriverDate("12/09/2026 00:24:04"), "2026-12-08T23:24:04Z");
+  EXPECT_EQ(IsoFromDriverDate("07/30/2004 14:05:09"), "2004-07-30T12:05:09Z");  // summer time
+  EXPECT_EQ(IsoFromDriverDate(""), "");
+  EXPECT_EQ(IsoFromDriverDate("yesterday"), "yesterday");
+  EXPECT_EQ(IsoFromDriverDate("13/09/2026 00:24:04"), "13/09/2026 00:24:04");
+  EXPECT_EQ(IsoFromDriverDate("12/09/2026 00:24:04 extra"), "12/09/2026 00:24:04 extra");
+  if (saved != nullptr) {
+    ::setenv("TZ", previous.c_str(), 1);
+  } else {
+    ::unsetenv("TZ");
+  }
+  ::tzset();
+}
+
+// A reference from vk605's own files: the spectra in percent (ti3) or factors (CGATS) give the readings'
+// colour back; L*a*b* alone are taken as written; anything else is a usage error.
+TEST(Reference, ReadsSpectraInPercentOrFactorsAndLabAlone) {
+  Colorimeter colorimeter;
+  MeasurementReport report = TwoGreys(colorimeter);
+  std::filesystem::path directory =
+      std::filesystem::temp_directory_path() / ("vk605-reference-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(directory);
+  Lab mean_lab = colorimeter.ToLab(colorimeter.ToXyz(Flat(0.5)));
+  for (std::string form : {"ti3", "cgats", "sp"}) {
+    std::string path = (directory / ("r." + form)).string();
+    std::ofstream(path) << (form == "ti3"  ? FormatArgyllTi3(report)
+                            : form == "sp" ? FormatArgyllSp(report)
+                                           : FormatCgats(report));
+    ReferenceSample reference = LoadReference(path, colorimeter);
+    EXPECT_EQ(reference.source, "spectrum") << form;
+    EXPECT_EQ(reference.sets, 2) << form;
+    EXPECT_NEAR(reference.lab.l, mean_lab.l, 1e-3) << form;  // the mean of 40 % and 60 %
+    EXPECT_NEAR(reference.lab.a, mean_lab.a, 1e-3) << form;
+  }
+  std::string lab_only = (directory / "lab.cgats").string();
+  std::ofstream(lab_only) << "CGATS.17\nNUMBER_OF_FIELDS 3\nBEGIN_DATA_FORMAT\nLAB_L LAB_A LAB_B\n"
+                             "END_DATA_FORMAT\nNUMBER_OF_SETS 1\nBEGIN_DATA\n50.5 1.25 -2\nEND_DATA\n";
+  ReferenceSample given = LoadReference(lab_only, colorimeter);
+  EXPECT_EQ(given.source, "Lab");
+  EXPECT_DOUBLE_EQ(given.lab.l, 50.5);
+  EXPECT_DOUBLE_EQ(given.lab.b, -2.0);
+  std::string no_colour = (directory / "none.cgats").string();
+  std::ofstream(no_colour) << "CGATS.17\nNUMBER_OF_FIELDS 1\nBEGIN_DATA_FORMAT\nSAMPLE_ID\n"
+                              "END_DATA_FORMAT\nNUMBER_OF_SETS 1\nBEGIN_DATA\n1\nEND_DATA\n";
+  for (const std::string& bad : {no_colour, (directory / "missing.ti3").string()}) {
+    try {
+      LoadReference(bad, colorimeter);
+      ADD_FAILURE() << bad;
+    } catch (const ToolError& error) {
+      EXPECT_EQ(error.Code(), ExitCode::kUsage);
+      EXPECT_NE(std::string(error.what()).find("--reference " + bad + ": "), std::string::npos)
+          << error.what();
+    }
+  }
+  std::filesystem::remove_all(directory);
 }
 
 }  // namespace

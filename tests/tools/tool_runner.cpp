@@ -1,5 +1,6 @@
 #include "tool_runner.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -33,12 +34,35 @@ std::string ToolHome::DriverCopy() {
 
 ToolResult ToolHome::Run(const std::vector<std::string>& args,
                          const std::function<bool(const std::string&)>& on_stderr) const {
+  RunOptions options;
+  if (on_stderr)
+    options.on_output = [&](const std::string&, const std::string& err) { return on_stderr(err); };
+  return Run(args, options);
+}
+
+ToolResult ToolHome::Run(const std::vector<std::string>& args, const RunOptions& options) const {
   int out_pipe[2], err_pipe[2];
   if (::pipe(out_pipe) != 0 || ::pipe(err_pipe) != 0) std::abort();
+  int master = -1;
+  std::string slave_name;
+  if (options.terminal) {
+    master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) std::abort();
+    slave_name = ::ptsname(master);
+  }
   pid_t pid = ::fork();
   if (pid == 0) {
     ::dup2(out_pipe[1], STDOUT_FILENO);
-    ::dup2(err_pipe[1], STDERR_FILENO);
+    if (options.terminal) {
+      int slave = ::open(slave_name.c_str(), O_RDWR | O_NOCTTY);
+      if (slave < 0) ::_exit(126);
+      ::dup2(slave, STDIN_FILENO);
+      ::dup2(slave, STDERR_FILENO);
+      ::close(slave);
+      ::close(master);
+    } else {
+      ::dup2(err_pipe[1], STDERR_FILENO);
+    }
     ::close(out_pipe[0]);
     ::close(err_pipe[0]);
     ::close(out_pipe[1]);
@@ -60,12 +84,32 @@ ToolResult ToolHome::Run(const std::vector<std::string>& args,
   }
   ::close(out_pipe[1]);
   ::close(err_pipe[1]);
+  if (options.terminal) ::close(err_pipe[0]);
   ToolResult result;
   bool interrupted = false;
-  pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};
+  // stderr is the pipe, or the terminal's master side (whose reads fail with EIO once the program and
+  // every child holding the terminal are gone).
+  pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {options.terminal ? master : err_pipe[0], POLLIN, 0}};
   int open_count = 2;
+  int status = 0;
+  bool exited = false;
   while (open_count > 0) {
-    if (::poll(fds, 2, -1) < 0) continue;
+    int ready = ::poll(fds, 2, options.terminal ? 100 : -1);
+    if (ready < 0) continue;
+    if (ready == 0) {
+      // A terminal may stay open in a grandchild: the program's end ends the run.
+      if (options.terminal && fds[0].fd < 0 && ::waitpid(pid, &status, WNOHANG) == pid) {
+        exited = true;
+        ::fcntl(master, F_SETFL, O_NONBLOCK);
+        char buffer[4096];
+        ssize_t n;
+        while (fds[1].fd >= 0 && (n = ::read(master, buffer, sizeof buffer)) > 0) {
+          result.err.append(buffer, static_cast<std::size_t>(n));
+        }
+        break;
+      }
+      continue;
+    }
     for (int i = 0; i < 2; ++i) {
       if (fds[i].fd < 0 || fds[i].revents == 0) continue;
       char buffer[4096];
@@ -77,14 +121,17 @@ ToolResult ToolHome::Run(const std::vector<std::string>& args,
         continue;
       }
       (i == 0 ? result.out : result.err).append(buffer, static_cast<std::size_t>(n));
-      if (i == 1 && on_stderr && !interrupted && on_stderr(result.err)) {
+      if (options.on_output && !interrupted && options.on_output(result.out, result.err)) {
         interrupted = true;
         ::kill(pid, SIGINT);
       }
     }
   }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
+  for (pollfd& fd : fds) {
+    if (fd.fd >= 0) ::close(fd.fd);
+  }
+  if (!exited) ::waitpid(pid, &status, 0);
+  result.signalled = WIFSIGNALED(status);
   result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   return result;
 }

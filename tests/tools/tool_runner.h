@@ -8,9 +8,17 @@
 namespace vk605::tooltest {
 
 struct ToolResult {
-  int exit_code = -1;  // 128 + signal when killed
+  int exit_code = -1;      // 128 + signal when killed
+  bool signalled = false;  // ended by a signal rather than by exit
   std::string out;
   std::string err;
+};
+
+struct RunOptions {
+  // stdin and stderr on a pseudo-terminal (an interactive session), stdout still a pipe.
+  bool terminal = false;
+  // Sees stdout and stderr as they grow; returning true once sends SIGINT to the program (Ctrl-C).
+  std::function<bool(const std::string& out, const std::string& err)> on_output;
 };
 
 // A private home for one test: XDG directories, the registry stand-in and a copy of the driver library
@@ -27,6 +35,7 @@ class ToolHome {
   // may return true once to have SIGINT sent to the program (Ctrl-C).
   ToolResult Run(const std::vector<std::string>& args,
                  const std::function<bool(const std::string&)>& on_stderr = nullptr) const;
+  ToolResult Run(const std::vector<std::string>& args, const RunOptions& options) const;
 
  private:
   std::filesystem::path path_;

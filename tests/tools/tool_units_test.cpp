@@ -105,9 +105,10 @@ TEST(Colorimetry, PerfectWhiteIsTheWhitePoint) {
 
 TEST(Colorimetry, MissingColourDataIsReported) {
   try {
-    Colorimeter colorimeter("/nonexistent");
+    Colorimeter colorimeter("D65", "10", "/nonexistent");
     FAIL();
   } catch (const ToolError& error) {
+    EXPECT_EQ(error.Code(), ExitCode::kFailure);
     EXPECT_NE(std::string(error.what()).find("colord-data"), std::string::npos);
   }
 }

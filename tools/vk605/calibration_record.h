@@ -8,7 +8,9 @@ namespace vk605::tool {
 // the driver, or of VK605.INI when the serial number is unknown), read and edited as a file.
 struct CalibrationRecord {
   std::string path;
-  std::string calibration_date;  // "%m/%d/%Y %H:%M:%S" as the driver writes it; empty after an expiry
+  // ISO 8601 in UTC ("2026-12-09T00:49:21Z") from the driver's local "%m/%d/%Y %H:%M:%S"; a text in no
+  // such form stays as written; empty after an expiry.
+  std::string calibration_date;
   std::string expiration;
   int hours = 4;
   int minutes = 0;
@@ -22,6 +24,9 @@ struct CalibrationRecord {
 std::string CalibrationFilePath(const std::string& settings_directory, const std::string& identification);
 
 CalibrationRecord ReadCalibrationRecord(const std::string& path);
+
+// The driver's local "%m/%d/%Y %H:%M:%S" (seconds optional) as ISO 8601 UTC; other texts unchanged.
+std::string IsoFromDriverDate(const std::string& text);
 
 // Sets one key of section CALIBRATION (atomically). The driver must not have loaded this record in the
 // running process, or its write-back at unload would put the old value back.

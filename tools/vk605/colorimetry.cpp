@@ -3,8 +3,11 @@
 #include <colord.h>
 #include <lcms2.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 
+#include "text_format.h"
 #include "tool_error.h"
 
 namespace vk605::tool {
@@ -30,13 +33,16 @@ CdIt8* LoadIt8(const std::string& path) {
   return it8;
 }
 
-CdSpectrum* ToCdSpectrum(const Spectrum& values) {
-  CdSpectrum* spectrum = cd_spectrum_sized_new(kBands);
-  for (double value : values) cd_spectrum_add_value(spectrum, value);
-  cd_spectrum_set_start(spectrum, kStartNm);
-  cd_spectrum_set_end(spectrum, kStartNm + kIntervalNm * (kBands - 1));
+CdSpectrum* ToCdSpectrum(const double* values, std::size_t count, double start_nm, double end_nm) {
+  CdSpectrum* spectrum = cd_spectrum_sized_new(static_cast<guint>(count));
+  for (std::size_t i = 0; i < count; ++i) cd_spectrum_add_value(spectrum, values[i]);
+  cd_spectrum_set_start(spectrum, start_nm);
+  cd_spectrum_set_end(spectrum, end_nm);
   return spectrum;
 }
+
+constexpr const char* kIlluminantPrefix = "CIE-";
+constexpr const char* kIlluminantSuffix = ".sp";
 
 cmsCIEXYZ Unit(const Xyz& xyz) {
   return cmsCIEXYZ{xyz.x / 100.0, xyz.y / 100.0, xyz.z / 100.0};
@@ -49,14 +55,48 @@ std::string Colorimeter::DefaultDataDirectory() {
   return configured != nullptr && configured[0] != '\0' ? configured : "/usr/share/colord";
 }
 
-Colorimeter::Colorimeter(const std::string& data_directory) {
-  CdIt8* cmf = LoadIt8(data_directory + "/cmf/CIE1964-10deg-XYZ.cmf");
+std::vector<std::string> Colorimeter::IlluminantNames(const std::string& data_directory) {
+  std::vector<std::string> names;
+  std::error_code error;
+  const std::string prefix = kIlluminantPrefix, suffix = kIlluminantSuffix;
+  for (const auto& entry : std::filesystem::directory_iterator(data_directory + "/illuminant", error)) {
+    std::string file = entry.path().filename().string();
+    if (file.size() > prefix.size() + suffix.size() && file.rfind(prefix, 0) == 0 &&
+        file.compare(file.size() - suffix.size(), suffix.size(), suffix) == 0) {
+      names.push_back(file.substr(prefix.size(), file.size() - prefix.size() - suffix.size()));
+    }
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+Colorimeter::Colorimeter(const std::string& illuminant, const std::string& observer,
+                         const std::string& data_directory) {
+  std::vector<std::string> names = IlluminantNames(data_directory);
+  auto found = std::find_if(names.begin(), names.end(),
+                            [&](const std::string& name) { return Lower(name) == Lower(illuminant); });
+  if (found == names.end()) {
+    std::string list;
+    for (const std::string& name : names) list += (list.empty() ? "" : ", ") + name;
+    throw ToolError(names.empty() ? ExitCode::kFailure : ExitCode::kUsage,
+                    "no illuminant table '" + illuminant + "' in " + data_directory + "/illuminant" +
+                        (names.empty() ? " (the package colord-data provides them)" : "; there are " + list));
+  }
+  if (observer != "2" && observer != "10") {
+    throw ToolError(ExitCode::kUsage,
+                    "the observer is 2 (CIE 1931) or 10 (CIE 1964), not '" + observer + "'");
+  }
+  illuminant_name_ = *found;
+  observer_ = observer;
+  CdIt8* cmf = LoadIt8(data_directory +
+                       (observer == "2" ? "/cmf/CIE1931-2deg-XYZ.cmf" : "/cmf/CIE1964-10deg-XYZ.cmf"));
   cmf_ = cmf;
-  CdIt8* illuminant_file = LoadIt8(data_directory + "/illuminant/CIE-D65.sp");
+  CdIt8* illuminant_file =
+      LoadIt8(data_directory + "/illuminant/" + kIlluminantPrefix + illuminant_name_ + kIlluminantSuffix);
   GPtrArray* spectra = cd_it8_get_spectrum_array(illuminant_file);
   if (spectra == nullptr || spectra->len == 0) {
     g_object_unref(illuminant_file);
-    throw ToolError(ExitCode::kFailure, "the D65 file of colord-data holds no spectrum");
+    throw ToolError(ExitCode::kFailure, "the " + illuminant_name_ + " file of colord-data holds no spectrum");
   }
   // The spectrum is copied, so the array may go with its file; the array itself is not released here
   // because older libcolord releases hand it out without a reference of its own.
@@ -84,7 +124,11 @@ Colorimeter::~Colorimeter() {
 }
 
 Xyz Colorimeter::ToXyz(const Spectrum& reflectance) const {
-  CdSpectrum* sample = ToCdSpectrum(reflectance);
+  return ToXyz(reflectance.data(), reflectance.size(), kStartNm, kStartNm + kIntervalNm * (kBands - 1));
+}
+
+Xyz Colorimeter::ToXyz(const double* values, std::size_t count, double start_nm, double end_nm) const {
+  CdSpectrum* sample = ToCdSpectrum(values, count, start_nm, end_nm);
   CdColorXYZ value{};
   GError* error = nullptr;
   // Beyond 750 nm the last reading stands for the rest of the observer's range (libcolord extends a

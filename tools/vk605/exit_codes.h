@@ -13,6 +13,8 @@ enum class ExitCode : int {
   kCalibrationExpired = 5,  // the calibration has expired (time or measurement-count limit)
   kAborted = 6,             // a triggered measurement was aborted or ended without a result
   kDriverUnavailable = 7,   // the driver library or the simulator cannot be loaded or started
+  kNotWritten = 8,          // readings were taken but a file could not be written (they are printed instead)
+  kInterrupted = 130,       // Ctrl-C at a prompt: the prompt was cancelled and the driver unloaded
 };
 
 inline int ToInt(ExitCode code) {

@@ -12,7 +12,7 @@ which the program loads like a colour application does.
 Commands:
   status       instrument and calibration status, serial number, firmware, driver version
   calibrate    run the calibration with its prompts
-  measure      take readings; reflectance, XYZ and L*a*b* (D65, 10 degree); table, CSV, JSON, CGATS; plot
+  measure      take readings; reflectance, XYZ and L*a*b*; table, CSV, JSON, CGATS, Argyll files; plot
   config       get or set the communication settings and the calibration expiry limits
   ports        list the serial devices that could reach the instrument
   doctor       find out why the instrument cannot be reached, with a fix for each finding
@@ -47,8 +47,12 @@ Exit codes:
   5  the calibration has expired (time or measurement-count limit)
   6  a triggered measurement was aborted (Ctrl-C) or ended without a result
   7  the driver library or the simulator cannot be loaded or started
+  8  readings were taken but a file could not be written: they are printed on stdout instead
+  130  Ctrl-C at a prompt: the prompt was cancelled, the instrument reset and the driver unloaded
 
-Unloading the driver at the end of each command resets the instrument and takes about five seconds.
+Unloading the driver at the end of each command resets the instrument and takes about five seconds
+(announced on stderr). Ctrl-C at a question cancels it and ends the command after that reset; Ctrl-C
+anywhere else (except during a triggered measurement) ends the program at once.
 )";
 
 constexpr const char* kStatus = R"(Usage: vk605 [OPTIONS] status
@@ -71,23 +75,38 @@ restarts. Exit code 4 when the instrument is still uncalibrated afterwards.
 
 constexpr const char* kMeasure =
     R"(Usage: vk605 [OPTIONS] measure [-n N] [--trigger] [--format FORMAT] [-o FILE] [--plot FILE]
+                                [--illuminant NAME] [--observer 2|10] [--reference FILE]
 
-Takes N readings (default 1) and shows each spectrum (360-750 nm, 10 nm) with CIE XYZ and L*a*b*
-(illuminant D65, 10 degree observer, computed with colord-data's tables, libcolord and lcms2) and an
-sRGB colour; with N > 1 also the mean and the spread (mean and largest CIEDE2000 from the mean).
+Takes N readings (default 1) and shows each spectrum (360-750 nm, 10 nm; measured 400-700 nm, the ends
+copied from the 400 and 700 nm values) with CIE XYZ and L*a*b* (computed with colord-data's tables,
+libcolord and lcms2) and an sRGB colour; with N > 1 also the mean and the spread (mean and largest
+CIEDE2000 from the mean).
 
-  -n N              number of readings (1 to 1000)
-  --trigger         the operator starts each reading at the instrument; Ctrl-C presses
-                    "Abort Measurement"
-  --format FORMAT   table (default; a 24-bit colour swatch when COLORTERM=truecolor), csv, json (default
-                    with --json), cgats (CGATS.17 with SPECTRAL_NM360..SPECTRAL_NM750, XYZ and LAB fields)
-                    or spect (libcolord's spectral sheet, SPEC_360..SPEC_750)
-  -o FILE           write the output to FILE (atomically) instead of stdout
-  --plot FILE       draw the reflectance curves to FILE.svg or FILE.png
+  -n N                number of readings (1 to 1000); with --json each reading is printed as a JSON line
+                      ({"kind":"reading",...}) as soon as it is taken
+  --trigger           the operator starts each reading at the instrument; Ctrl-C presses
+                      "Abort Measurement"
+  --format FORMAT     table (default; a 24-bit colour swatch when COLORTERM=truecolor), csv, json (default
+                      with --json), cgats (CGATS.17 with SPECTRAL_NM360..SPECTRAL_NM750, XYZ and LAB
+                      fields), spect (libcolord's spectral sheet, SPEC_360..SPEC_750), ti3 (Argyll's
+                      measurement file, CTI3, SPEC_360..SPEC_750 in percent; spec2cie reads it) or sp
+                      (Argyll's spectral file)
+  -o FILE             write the output to FILE (atomically) instead of stdout
+  --plot FILE         draw the reflectance curves to FILE.svg or FILE.png (the copied ends dashed)
+  --illuminant NAME   the illuminant of XYZ and L*a*b*: D65 (default), D50, D55, D93, A, B, C, E, F1..F12
+                      (the tables in /usr/share/colord/illuminant)
+  --observer 2|10     the CIE 1931 2 degree or the CIE 1964 10 degree observer (default 10)
+  --reference FILE    CIEDE2000 of every reading (and the mean) from the colour of FILE: a CGATS or IT8
+                      file (vk605's cgats, spect, ti3 or sp, Argyll's .ti3 or .sp): the mean of its spectra,
+                      or of its LAB_L, LAB_A, LAB_B values when it holds no spectra
 
-Every output records the instrument serial number, firmware, driver version, calibration time and
-specular mode; numbers always use a decimal point. Exit codes 4 (declined calibration), 5 (expired
-calibration), 6 (aborted trigger) and 1 (measurement refused) as listed by vk605 --help.
+Every output records the instrument serial number, firmware, driver version, calibration time (ISO
+8601, UTC), specular mode, illuminant and observer, and which wavelengths were measured; numbers always
+use a decimal point. A bad option, an unknown plot form, an output file that cannot be created or an
+unusable reference fails with exit code 2 before the instrument is touched. A file that cannot be written
+after the readings were taken never loses them: they are printed on stdout and the exit code is 8.
+Exit codes 4 (declined calibration), 5 (expired calibration), 6 (aborted trigger) and 1 (measurement
+refused; the readings taken before are still written) as listed by vk605 --help.
 )";
 
 constexpr const char* kConfig = R"(Usage: vk605 [OPTIONS] config get [KEY] [--serial SERIAL]

@@ -9,6 +9,7 @@
 #include "commands.h"
 #include "help_text.h"
 #include "output.h"
+#include "terminal_ui.h"
 #include "tool_error.h"
 
 namespace vk605::tool {
@@ -40,6 +41,14 @@ ExitCode Dispatch(const Invocation& invocation) {
   throw ToolError(ExitCode::kUsage, "unknown command '" + c + "' (vk605 --help lists the commands)");
 }
 
+int Interrupted(bool json) {
+  const char* message = "cancelled with Ctrl-C; the instrument was reset and the driver unloaded";
+  std::fprintf(stderr, "vk605: %s\n", message);
+  Output(json).Object(
+      JsonObject().Add("kind", "error").Add("exit", ToInt(ExitCode::kInterrupted)).Add("message", message));
+  return ToInt(ExitCode::kInterrupted);
+}
+
 int Run(int argc, char** argv) {
   bool json = false;
   try {
@@ -55,8 +64,12 @@ int Run(int argc, char** argv) {
       std::fputs(help.c_str(), invocation.help ? stdout : stderr);
       return invocation.help ? 0 : ToInt(ExitCode::kUsage);
     }
-    return ToInt(Dispatch(invocation));
+    ExitCode code = Dispatch(invocation);
+    if (TerminalUi::Interrupted()) return Interrupted(json);
+    return ToInt(code);
   } catch (const ToolError& error) {
+    // The command's session is gone by now: the instrument was reset and the driver unloaded.
+    if (TerminalUi::Interrupted()) return Interrupted(json);
     std::fprintf(stderr, "vk605: %s\n", error.what());
     Output(json).Object(
         JsonObject().Add("kind", "error").Add("exit", ToInt(error.Code())).Add("message", error.what()));

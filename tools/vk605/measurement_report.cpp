@@ -36,6 +36,24 @@ Summary Summarise(const Colorimeter& colorimeter, const std::vector<Reading>& re
   return summary;
 }
 
+void CompareWithReference(MeasurementReport& report) {
+  if (!report.reference) return;
+  for (Reading& reading : report.readings) {
+    reading.de2000_reference = Colorimeter::DeltaE2000(reading.lab, report.reference->lab);
+  }
+  if (report.summary) {
+    report.summary->de2000_reference = Colorimeter::DeltaE2000(report.summary->lab, report.reference->lab);
+  }
+}
+
+std::string CopiedEndsNote() {
+  return "measured " + FormatInt(kMeasuredStartNm) + "-" + FormatInt(kMeasuredEndNm) + " nm; " +
+         FormatInt(kStartNm) + "-" + FormatInt(kMeasuredStartNm - kIntervalNm) + " nm copy the " +
+         FormatInt(kMeasuredStartNm) + " nm value and " + FormatInt(kMeasuredEndNm + kIntervalNm) + "-" +
+         FormatInt(kStartNm + kIntervalNm * (kBands - 1)) + " nm the " + FormatInt(kMeasuredEndNm) +
+         " nm value";
+}
+
 std::string HexColour(const Rgb8& rgb) {
   char text[8];
   std::snprintf(text, sizeof text, "#%02x%02x%02x", rgb.r, rgb.g, rgb.b);

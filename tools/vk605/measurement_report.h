@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "colorimetry.h"
+#include "reference_sample.h"
 
 namespace vk605::tool {
 
@@ -26,7 +27,8 @@ struct Reading {
   Xyz xyz;
   Lab lab;
   Rgb8 srgb;
-  std::string time;  // ISO 8601, UTC
+  std::string time;                        // ISO 8601, UTC
+  std::optional<double> de2000_reference;  // CIEDE2000 from the reference (--reference)
 };
 
 // Mean of several readings and their spread around it.
@@ -37,13 +39,31 @@ struct Summary {
   Rgb8 srgb;
   double mean_de2000 = 0;  // mean CIEDE2000 of the readings from the mean
   double max_de2000 = 0;
+  std::optional<double> de2000_reference;
 };
+
+// The instrument measures 400-700 nm; the driver fills 360-390 nm with the 400 nm value and 710-750 nm
+// with the 700 nm value. Every spectral output says so.
+constexpr int kMeasuredStartNm = 400;
+constexpr int kMeasuredEndNm = 700;
+inline bool IsCopiedBand(int band) {
+  int nm = kStartNm + kIntervalNm * band;
+  return nm < kMeasuredStartNm || nm > kMeasuredEndNm;
+}
+// One sentence for comments and captions.
+std::string CopiedEndsNote();
 
 struct MeasurementReport {
   Provenance provenance;
+  std::string illuminant = "D65";  // the colorimeter's illuminant and observer ("2" or "10")
+  std::string observer = "10";
   std::vector<Reading> readings;
   std::optional<Summary> summary;  // with two readings or more
+  std::optional<ReferenceSample> reference;
 };
+
+// CIEDE2000 of every reading and of the mean from the report's reference, when it has one.
+void CompareWithReference(MeasurementReport& report);
 
 // Colour values of one spectrum.
 Reading Evaluate(const Colorimeter& colorimeter, const Spectrum& reflectance);
@@ -53,10 +73,22 @@ Summary Summarise(const Colorimeter& colorimeter, const std::vector<Reading>& re
 std::string FormatTable(const MeasurementReport& report, bool colour_swatches);
 std::string FormatCsv(const MeasurementReport& report);
 std::string FormatJson(const MeasurementReport& report);
+// One reading as it is taken: {"kind":"reading","index":1,"of":3,...} on one line, without a line end.
+std::string FormatReadingJson(const Reading& reading, int index, int count);
 // CGATS.17 with SPECTRAL_NM360..SPECTRAL_NM750, XYZ and LAB fields (written with lcms2's IT8 writer).
 std::string FormatCgats(const MeasurementReport& report);
 // libcolord's spectral sheet (SPECT, SPEC_360..SPEC_750), written by CdIt8.
 std::string FormatSpect(const MeasurementReport& report);
+// Argyll's measurement file (CTI3, DEVICE_CLASS "OUTPUT", MEAS_TYPE "REFLECTIVE", SPEC_360..SPEC_750 in
+// percent), which spec2cie and colprof read.
+std::string FormatArgyllTi3(const MeasurementReport& report);
+// Argyll's spectral file (SPECT, MEAS_TYPE "REFLECTIVE", SPEC_360..SPEC_750 in percent).
+std::string FormatArgyllSp(const MeasurementReport& report);
+
+// Text for a quoted CGATS string: quotes become apostrophes, control characters blanks.
+std::string CgatsText(const std::string& text);
+// "VK605 serial 12345, firmware ..., driver ..., calibrated ..., specular excluded"
+std::string DescribeProvenance(const Provenance& provenance);
 
 // "#rrggbb"
 std::string HexColour(const Rgb8& rgb);

@@ -11,8 +11,6 @@
 
 namespace vk605::tool {
 
-namespace {
-
 // CGATS strings are quoted and have no escape: a quote or a line end inside one (an instrument may report
 // any text as its serial number) would end the string early and make the file unreadable.
 std::string CgatsText(const std::string& text) {
@@ -24,11 +22,13 @@ std::string CgatsText(const std::string& text) {
   return out;
 }
 
-std::string Describe(const Provenance& p) {
+std::string DescribeProvenance(const Provenance& p) {
   return p.model + " serial " + p.serial + ", firmware " + p.firmware + ", driver " + p.driver_version +
          ", calibrated " + (p.calibration_time.empty() ? std::string("unknown") : p.calibration_time) +
          ", specular " + p.specular_mode;
 }
+
+namespace {
 
 void SetText(cmsHANDLE it8, const char* key, const std::string& value) {
   cmsIT8SetPropertyStr(it8, key, CgatsText(value).c_str());
@@ -41,7 +41,7 @@ std::string FormatCgats(const MeasurementReport& report) {
   cmsHANDLE it8 = cmsIT8Alloc(nullptr);
   cmsIT8SetSheetType(it8, "CGATS.17");
   SetText(it8, "ORIGINATOR", "vk605 " + p.tool_version);
-  SetText(it8, "DESCRIPTOR", "Reflectance measurements, " + Describe(p));
+  SetText(it8, "DESCRIPTOR", "Reflectance measurements, " + DescribeProvenance(p));
   SetText(it8, "CREATED", p.created);
   SetText(it8, "INSTRUMENTATION", p.model);
   SetText(it8, "INSTRUMENT_SERIAL", p.serial);
@@ -49,8 +49,11 @@ std::string FormatCgats(const MeasurementReport& report) {
   SetText(it8, "DRIVER_VERSION", p.driver_version);
   SetText(it8, "CALIBRATION_TIME", p.calibration_time);
   SetText(it8, "MEASUREMENT_GEOMETRY", p.specular_mode == "excluded" ? "SCE" : "SCI");
-  SetText(it8, "ILLUMINATION_NAME", Colorimeter::kIlluminant);
-  SetText(it8, "OBSERVER_ANGLE", Colorimeter::kObserver);
+  SetText(it8, "ILLUMINATION_NAME", report.illuminant);
+  SetText(it8, "OBSERVER_ANGLE", report.observer);
+  cmsIT8SetComment(it8, CopiedEndsNote().c_str());
+  cmsIT8SetPropertyUncooked(it8, "MEASURED_START_NM", FormatInt(kMeasuredStartNm).c_str());
+  cmsIT8SetPropertyUncooked(it8, "MEASURED_END_NM", FormatInt(kMeasuredEndNm).c_str());
   cmsIT8SetPropertyUncooked(it8, "SPECTRAL_BANDS", FormatInt(kBands).c_str());
   cmsIT8SetPropertyUncooked(it8, "SPECTRAL_START_NM", FormatInt(kStartNm).c_str());
   cmsIT8SetPropertyUncooked(it8, "SPECTRAL_END_NM", FormatInt(kStartNm + kIntervalNm * (kBands - 1)).c_str());
@@ -97,7 +100,7 @@ std::string FormatCgats(const MeasurementReport& report) {
 std::string FormatSpect(const MeasurementReport& report) {
   CdIt8* it8 = cd_it8_new_with_kind(CD_IT8_KIND_SPECT);
   cd_it8_set_originator(it8, ("vk605 " + report.provenance.tool_version).c_str());
-  cd_it8_set_title(it8, CgatsText(Describe(report.provenance)).c_str());
+  cd_it8_set_title(it8, CgatsText(DescribeProvenance(report.provenance)).c_str());
   cd_it8_set_instrument(it8, CgatsText(report.provenance.model).c_str());
   cd_it8_set_reference(it8, CgatsText("created " + report.provenance.created).c_str());
   for (std::size_t r = 0; r < report.readings.size(); ++r) {
@@ -121,6 +124,14 @@ std::string FormatSpect(const MeasurementReport& report) {
   }
   std::string text(data, size);
   g_free(data);
+  // CdIt8 writes no keywords of its own choosing: the measurement type and the measured range go in after
+  // the sheet type, where libcolord and Argyll read them as properties.
+  std::size_t line_end = text.find('\n');
+  if (line_end != std::string::npos) {
+    text.insert(line_end + 1, "# " + CopiedEndsNote() + "\nMEAS_TYPE\t\"REFLECTIVE\"\nMEASURED_START_NM\t" +
+                                  FormatInt(kMeasuredStartNm) + "\nMEASURED_END_NM\t" +
+                                  FormatInt(kMeasuredEndNm) + "\n");
+  }
   return text;
 }
 

@@ -18,6 +18,8 @@ std::string SpectrumJson(const Spectrum& reflectance) {
   return JsonObject()
       .Add("start_nm", kStartNm)
       .Add("interval_nm", kIntervalNm)
+      .Add("measured_start_nm", kMeasuredStartNm)
+      .Add("measured_end_nm", kMeasuredEndNm)
       .AddRaw("reflectance", Array(reflectance.data(), kBands, 4))
       .Text();
 }
@@ -32,6 +34,14 @@ std::string ColourJson(JsonObject object, const Xyz& xyz, const Lab& lab, const 
 }
 
 }  // namespace
+
+std::string FormatReadingJson(const Reading& reading, int index, int count) {
+  JsonObject object;
+  object.Add("kind", "reading").Add("index", index).Add("of", count).Add("time", reading.time);
+  if (reading.de2000_reference) object.Add("de2000_reference", *reading.de2000_reference, 4);
+  object.AddRaw("spectrum", SpectrumJson(reading.reflectance));
+  return ColourJson(object, reading.xyz, reading.lab, reading.srgb);
+}
 
 std::string FormatJson(const MeasurementReport& report) {
   const Provenance& p = report.provenance;
@@ -53,19 +63,30 @@ std::string FormatJson(const MeasurementReport& report) {
     object.Add("index", static_cast<long long>(r + 1))
         .Add("time", reading.time)
         .AddRaw("spectrum", SpectrumJson(reading.reflectance));
+    if (reading.de2000_reference) object.Add("de2000_reference", *reading.de2000_reference, 4);
     readings += (r ? "," : "") + ColourJson(object, reading.xyz, reading.lab, reading.srgb);
   }
   readings += "]";
   JsonObject document;
   document.Add("kind", "measurement")
       .AddRaw("provenance", provenance)
-      .Add("illuminant", Colorimeter::kIlluminant)
-      .Add("observer", Colorimeter::kObserver)
+      .Add("illuminant", report.illuminant)
+      .Add("observer", report.observer)
       .AddRaw("readings", readings);
+  if (report.reference) {
+    const double lab[] = {report.reference->lab.l, report.reference->lab.a, report.reference->lab.b};
+    document.AddRaw("reference", JsonObject()
+                                     .Add("file", report.reference->path)
+                                     .Add("source", report.reference->source)
+                                     .Add("sets", report.reference->sets)
+                                     .AddRaw("Lab", Array(lab, 3, 4))
+                                     .Text());
+  }
   if (report.summary) {
     const Summary& s = *report.summary;
     JsonObject mean;
     mean.AddRaw("spectrum", SpectrumJson(s.reflectance));
+    if (s.de2000_reference) mean.Add("de2000_reference", *s.de2000_reference, 4);
     document.AddRaw("mean", ColourJson(mean, s.xyz, s.lab, s.srgb))
         .Add("spread_de2000_mean", s.mean_de2000, 4)
         .Add("spread_de2000_max", s.max_de2000, 4);

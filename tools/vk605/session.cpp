@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 
@@ -163,7 +164,14 @@ std::string Session::ErrorMessage(int message_code) const {
 void Session::Close() {
   if (driver_) {
     std::fflush(stdout);
+    // The driver's exit sequence resets the instrument and waits: say so rather than seem to hang.
+    std::fprintf(stderr, "vk605: resetting the instrument and unloading the driver (about 5 s)\n");
+    auto started = std::chrono::steady_clock::now();
     driver_->Unload();
+    std::fprintf(
+        stderr, "  unloaded after %s s\n",
+        FormatFixed(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(), 1)
+            .c_str());
     driver_.reset();
   }
   if (port_to_restore_) {

@@ -85,18 +85,17 @@ void DrawFrame(cairo_t* cr, const Axes& axes) {
   cairo_restore(cr);
 }
 
-void DrawCurve(cairo_t* cr, const Axes& axes, const Spectrum& reflectance, Colour colour, double width,
-               bool dashed) {
-  cairo_set_source_rgb(cr, colour.r, colour.g, colour.b);
-  cairo_set_line_width(cr, width);
+// One stretch of a curve, from band first to band last.
+void DrawStretch(cairo_t* cr, const Axes& axes, const Spectrum& reflectance, int first, int last,
+                 bool dashed) {
   if (dashed) {
     const double dash[] = {6, 4};
     cairo_set_dash(cr, dash, 2, 0);
   }
-  for (int i = 0; i < kBands; ++i) {
+  for (int i = first; i <= last; ++i) {
     double x = axes.X(kStartNm + kIntervalNm * i);
     double y = axes.Y(std::clamp(reflectance[i] * 100.0, 0.0, axes.TopPercent()));
-    if (i == 0) {
+    if (i == first) {
       cairo_move_to(cr, x, y);
     } else {
       cairo_line_to(cr, x, y);
@@ -104,6 +103,17 @@ void DrawCurve(cairo_t* cr, const Axes& axes, const Spectrum& reflectance, Colou
   }
   cairo_stroke(cr);
   cairo_set_dash(cr, nullptr, 0, 0);
+}
+
+// The measured range solid, the ends the driver copied from its first and last values dashed.
+void DrawCurve(cairo_t* cr, const Axes& axes, const Spectrum& reflectance, Colour colour, double width) {
+  cairo_set_source_rgb(cr, colour.r, colour.g, colour.b);
+  cairo_set_line_width(cr, width);
+  constexpr int kFirstMeasured = (kMeasuredStartNm - kStartNm) / kIntervalNm;
+  constexpr int kLastMeasured = (kMeasuredEndNm - kStartNm) / kIntervalNm;
+  DrawStretch(cr, axes, reflectance, 0, kFirstMeasured, true);
+  DrawStretch(cr, axes, reflectance, kFirstMeasured, kLastMeasured, false);
+  DrawStretch(cr, axes, reflectance, kLastMeasured, kBands - 1, true);
 }
 
 void LegendEntry(cairo_t* cr, int index, const std::string& label, Colour line, const Rgb8& swatch) {
@@ -139,11 +149,15 @@ void Draw(cairo_t* cr, const MeasurementReport& report) {
        "firmware " + p.firmware + ", driver " + p.driver_version + ", specular " + p.specular_mode +
            ", calibrated " + (p.calibration_time.empty() ? std::string("unknown") : p.calibration_time),
        0.0, 0.5);
-  Text(cr, kLeft, kHeight - 12, "measured " + p.created + ", D65/10: L*a*b* in the legend", 0.0, 0.5);
+  Text(cr, kLeft, kHeight - 12,
+       "measured " + p.created + ", " + report.illuminant + "/" + report.observer +
+           ": L*a*b* in the legend; dashed: copied ends (measured " + FormatInt(kMeasuredStartNm) + "-" +
+           FormatInt(kMeasuredEndNm) + " nm)",
+       0.0, 0.5);
   constexpr int kPaletteSize = sizeof kPalette / sizeof kPalette[0];
   for (std::size_t r = 0; r < report.readings.size(); ++r) {
     Colour colour = kPalette[r % kPaletteSize];
-    DrawCurve(cr, axes, report.readings[r].reflectance, colour, 2.0, false);
+    DrawCurve(cr, axes, report.readings[r].reflectance, colour, 2.0);
     const Lab& lab = report.readings[r].lab;
     LegendEntry(cr, static_cast<int>(r),
                 "#" + FormatInt(static_cast<long long>(r + 1)) + " " + FormatFixed(lab.l, 1) + " " +
@@ -151,7 +165,7 @@ void Draw(cairo_t* cr, const MeasurementReport& report) {
                 colour, report.readings[r].srgb);
   }
   if (report.summary) {
-    DrawCurve(cr, axes, report.summary->reflectance, Colour{0, 0, 0}, 1.5, true);
+    DrawCurve(cr, axes, report.summary->reflectance, Colour{0, 0, 0}, 1.0);
     const Lab& lab = report.summary->lab;
     LegendEntry(cr, static_cast<int>(report.readings.size()),
                 "mean " + FormatFixed(lab.l, 1) + " " + FormatFixed(lab.a, 1) + " " + FormatFixed(lab.b, 1),
@@ -167,11 +181,15 @@ cairo_status_t AppendTo(void* closure, const unsigned char* data, unsigned int l
 
 }  // namespace
 
-void PlotSpectra(const MeasurementReport& report, const std::string& path) {
-  bool svg = EndsWith(path, ".svg");
-  if (!svg && !EndsWith(path, ".png")) {
+void RequirePlotName(const std::string& path) {
+  if (!EndsWith(path, ".svg") && !EndsWith(path, ".png")) {
     throw ToolError(ExitCode::kUsage, "--plot writes .svg or .png files, not " + path);
   }
+}
+
+void PlotSpectra(const MeasurementReport& report, const std::string& path) {
+  RequirePlotName(path);
+  bool svg = EndsWith(path, ".svg");
   std::string bytes;
   cairo_surface_t* surface = svg ? cairo_svg_surface_create_for_stream(AppendTo, &bytes, kWidth, kHeight)
                                  : cairo_image_surface_create(CAIRO_FORMAT_RGB24, static_cast<int>(kWidth),

@@ -1,8 +1,11 @@
 #pragma once
 
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "vk605/vk605.h"
@@ -17,8 +20,10 @@ struct PromptPolicy {
 };
 
 // The driver's user interface on the terminal: every message box is printed (stderr) with the answer it
-// got; modeless dialogs become a progress line with the elapsed time; Ctrl-C while a dialog with a button
-// is open presses that button ("Abort Measurement" of a triggered measurement).
+// got; modeless dialogs become a progress line with the elapsed time, redrawn while the driver works;
+// Ctrl-C while a dialog with a button is open presses that button ("Abort Measurement" of a triggered
+// measurement); Ctrl-C at a prompt cancels it (the safe answer: No, Cancel), every later question gets its
+// safe answer at once, and Interrupted() tells the program to end once the driver is unloaded.
 class TerminalUi {
  public:
   explicit TerminalUi(const PromptPolicy& policy);
@@ -31,6 +36,8 @@ class TerminalUi {
   const std::vector<std::string>& Messages() const { return messages_; }
   // True once Ctrl-C pressed a dialog's button.
   bool Aborted() const;
+  // True once Ctrl-C cancelled a prompt.
+  static bool Interrupted();
 
   // The same automatic answer to the same OK/Cancel question this many times in a row turns into Cancel,
   // so an instrument that never reports calibrated cannot keep a script waiting for ever.
@@ -52,7 +59,10 @@ class TerminalUi {
 
   int Answer(const std::string& text, unsigned int type);
   std::optional<int> AskPerson(unsigned int buttons);
-  void DrawProgress(Dialog& dialog, bool force);
+  // One line from stdin; nothing at its end or when Ctrl-C cancels the prompt.
+  std::optional<std::string> ReadAnswerLine();
+  void DrawProgress(Dialog& dialog, bool force);  // with mutex_ held
+  void Tick();
 
   PromptPolicy policy_;
   VK605UiHandler handler_{};
@@ -60,6 +70,12 @@ class TerminalUi {
   std::string last_auto_text_;
   int repeated_auto_answers_ = 0;
   bool stderr_is_terminal_ = false;
+  // The open dialogs; a thread redraws the newest one's progress line while the driver blocks.
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::vector<Dialog*> open_dialogs_;
+  bool stopping_ = false;
+  std::thread ticker_;
 };
 
 }  // namespace vk605::tool
