@@ -17,23 +17,6 @@ namespace {
 
 using nlohmann::json;
 
-std::string ReadText(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-// The simulator's default sample (400-700 nm); the driver holds the end values out to 360 and 750 nm.
-std::array<double, 40> DefaultSample() {
-  const double values[31] = {52.31, 56.04, 59.87, 63.12, 65.80, 67.94, 69.61, 70.95, 72.03, 72.92, 73.66,
-                             74.30, 74.87, 75.39, 75.86, 76.30, 76.71, 77.09, 77.45, 77.79, 78.11, 78.41,
-                             78.69, 78.95, 79.19, 79.41, 79.61, 79.79, 79.95, 80.09, 80.21};
-  std::array<double, 40> spectrum{};
-  for (int i = 0; i < 40; ++i) spectrum[i] = values[std::min(30, std::max(0, i - 4))] / 100.0;
-  return spectrum;
-}
-
 // A flat 50 % reflector has Y = 50, so L* = 116 * 0.5^(1/3) - 16 = 76.07 and, being neutral, a* = b* = 0.
 TEST(CliMeasure, FlatFiftyPercentReflectorIsNeutralGrey) {
   ToolHome home;

@@ -1,5 +1,6 @@
 #include "colour_reference.h"
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <sstream>
@@ -78,6 +79,15 @@ ReferenceLab ReferenceLabOf(const std::array<double, 40>& reflectance, const std
   }
   double fx = F(x / xw), fy = F(y / yw), fz = F(z / zw);
   return ReferenceLab{116 * fy - 16, 500 * (fx - fy), 200 * (fy - fz)};
+}
+
+std::array<double, 40> DefaultSample() {
+  const double values[31] = {52.31, 56.04, 59.87, 63.12, 65.80, 67.94, 69.61, 70.95, 72.03, 72.92, 73.66,
+                             74.30, 74.87, 75.39, 75.86, 76.30, 76.71, 77.09, 77.45, 77.79, 78.11, 78.41,
+                             78.69, 78.95, 79.19, 79.41, 79.61, 79.79, 79.95, 80.09, 80.21};
+  std::array<double, 40> spectrum{};
+  for (int i = 0; i < 40; ++i) spectrum[i] = values[std::min(30, std::max(0, i - 4))] / 100.0;
+  return spectrum;
 }
 
 }  // namespace vk605::tooltest

@@ -17,4 +17,7 @@ ReferenceLab ReferenceLabOf(const std::array<double, 40>& reflectance,
                             const std::string& illuminant_file = "CIE-D65.sp",
                             const std::string& cmf_file = "CIE1964-10deg-XYZ.cmf");
 
+// The simulator's default sample (400-700 nm); the driver holds the end values out to 360 and 750 nm.
+std::array<double, 40> DefaultSample();
+
 }  // namespace vk605::tooltest

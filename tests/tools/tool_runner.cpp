@@ -7,7 +7,9 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <fstream>
 #include <random>
+#include <sstream>
 
 namespace vk605::tooltest {
 
@@ -142,6 +144,13 @@ std::string FlatSpectrumOption(double percent) {
   std::string option = "--spectrum=";
   for (int i = 0; i < 31; ++i) option += (i ? "," : "") + std::string(value);
   return option;
+}
+
+std::string ReadText(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
 }
 
 }  // namespace vk605::tooltest

@@ -44,4 +44,7 @@ class ToolHome {
 // The 31 simulator values for a flat reflector of the given percentage.
 std::string FlatSpectrumOption(double percent);
 
+// The whole content of a file the program wrote (empty when it is missing).
+std::string ReadText(const std::filesystem::path& path);
+
 }  // namespace vk605::tooltest
