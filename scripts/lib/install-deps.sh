@@ -20,6 +20,8 @@ VK605_BASE_PACKAGES=(
   liblcms2-dev
   libcairo2-dev
   nlohmann-json3-dev
+  libgtk-3-dev
+  xvfb
 )
 
 # shellcheck disable=SC2034 # used by the scripts that source this file
