@@ -22,6 +22,8 @@ VK605_BASE_PACKAGES=(
   libcairo2-dev
   nlohmann-json3-dev
   argyll
+  libgtk-3-dev
+  xvfb
 )
 
 # shellcheck disable=SC2034 # used by the scripts that source this file

@@ -1,6 +1,7 @@
 // Messages, host callbacks, optional controls, light-level test, whiteness parameters, control panel and
 // the user-interface handler.
 #include "api/host_ui_handler.h"
+#include "api/panel_commands.h"
 #include "api/runtime.h"
 #include "engine/result_code.h"
 #include "engine/vk605_instrument.h"
@@ -121,13 +122,8 @@ int VK605_CALL GetGanzGriesserParameters(double* phi, double* d, double* bandwid
   });
 }
 
-// The control panel needs a desktop property sheet, which this build does not provide: the host gets the
-// driver's "cannot load" message and -1, as when the sheet cannot be created.
 int VK605_CALL ControlPanel(void) {
-  return Guarded(-1, [] {
-    Ui().MessageBox(text::kControlPanelUnavailable, kDriverCaption, kMbOk | kMbIconInformation);
-    return -1;
-  });
+  return Guarded(-1, [] { return RunControlPanel(Services(), Panel()); });
 }
 
 int VK605_CALL SetUserInterfaceHandler(const VK605UiHandler* handler) {

@@ -4,6 +4,7 @@
 
 #include "api/driver_app.h"
 #include "platform/module_info.h"
+#include "platform/panel_toolkit.h"
 #include "platform/platform_ui.h"
 #include "platform/serial_device.h"
 #include "settings/settings_paths.h"
@@ -50,6 +51,7 @@ class Runtime {
         measurements_(services_),
         configuration_(services_),
         profiling_(services_),
+        panel_(SystemPanelToolkit()),
         app_(DriverAppContext{state_, settings_file_, SystemPrivateProfile(), SystemRegistry(), log_,
                               validity_, channel_, ui_, engine_, settings_directory_, PathSeparator()}) {
     app_.Startup();
@@ -71,6 +73,7 @@ class Runtime {
   MeasurementCommands measurements_;
   ConfigurationCommands configuration_;
   ProfilingCommands profiling_;
+  ControlPanelHost panel_;
   DriverApp app_;
 };
 
@@ -92,6 +95,9 @@ ConfigurationCommands& Configuration() {
 }
 ProfilingCommands& Profiling() {
   return g_runtime.profiling_;
+}
+ControlPanelHost& Panel() {
+  return g_runtime.panel_;
 }
 
 }  // namespace vk605

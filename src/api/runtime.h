@@ -4,6 +4,7 @@
 #include "api/driver_services.h"
 #include "api/measurement_commands.h"
 #include "api/profiling_commands.h"
+#include "ui/control_panel.h"
 #include "ui/ui_dispatcher.h"
 
 namespace vk605 {
@@ -15,6 +16,7 @@ UiDispatcher& Ui();
 MeasurementCommands& Measurements();
 ConfigurationCommands& Configuration();
 ProfilingCommands& Profiling();
+ControlPanelHost& Panel();
 
 // Runs an export body; no exception ever reaches the host, which gets fallback instead.
 template <typename R, typename F>

@@ -38,3 +38,30 @@ inline constexpr const char* kOleFailed = "OLE initialization failed. Calvera no
 inline constexpr const char* kTriggerThreadFailed = "Error creating trigger thread.";
 
 }  // namespace vk605::text
+
+namespace vk605::text::panel {
+
+// Texts of the control panel's pages.
+inline constexpr const char* kCalibrated = "Calibrated";                                 // 103
+inline constexpr const char* kCommunicationsFailure = "Communications Failure";          // 104
+inline constexpr const char* kReflectance = "Reflectance";                               // 106
+inline constexpr const char* kIncluded = "Included";                                     // 107
+inline constexpr const char* kExcluded = "Excluded";                                     // 108
+inline constexpr const char* kCommunicationsEstablished = "Communications Established";  // 115
+inline constexpr const char* kEmulating = "Emulating Instrument";                        // 118
+inline constexpr const char* kTimerRefused = "Cannot START the Control-Panel timer!";    // 122, 1130
+inline constexpr const char* kProfilingNotInstalled = "Calvera is not installed on this computer.";  // 1146
+inline constexpr const char* kNoProfile = "No profile available for s/n %s";                         // 1147
+inline constexpr const char* kProfilingEnabled = "Calvera is enabled";                               // 1148
+inline constexpr const char* kProfilingTurnedOff = "Calvera has been turned off by the user.";
+
+inline constexpr const char* kZeroTime =
+    "The Expiration Time cannot be 0:00. Please enter a valid expiration time:\nHours: 0 to 720\nMinutes: 0 "
+    "to 59";                                                                                      // 9046
+inline constexpr const char* kMinutesRange = "Expiration MINUTES must be in the range 0 to 59.";  // 9047
+inline constexpr const char* kHoursRange = "Expiration HOURS must be in the range 0 to 720.";     // 9048
+inline constexpr const char* kLimitRange =
+    "Expiration Measurements must be in the range 1 to 10000.";  // 9049
+inline constexpr const char* kNotAnInteger = "Please enter an integer.";
+
+}  // namespace vk605::text::panel

@@ -50,6 +50,11 @@ bool UiDispatcher::HandlerCopy(HostUiHandler& out) const {
   return true;
 }
 
+bool UiDispatcher::HasHostMessageBox() const {
+  HostUiHandler handler{};
+  return HandlerCopy(handler) && handler.message_box != nullptr;
+}
+
 int UiDispatcher::MessageBox(const std::string& text, const std::string& caption, unsigned type) {
   HostUiHandler handler{};
   if (HandlerCopy(handler) && handler.message_box != nullptr) {

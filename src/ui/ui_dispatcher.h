@@ -35,6 +35,7 @@ class UiDispatcher : public UserInterface {
   void SetDialogText(DialogHandle dialog, const std::string& text) override;
   bool PollDialog(DialogHandle dialog) override;
   void CloseDialog(DialogHandle dialog) override;
+  bool HasHostMessageBox() const override;
 
  private:
   bool HandlerCopy(HostUiHandler& out) const;

@@ -30,6 +30,9 @@ class UserInterface {
   // One pump step on the calling thread; true once the dialog's button was pressed.
   virtual bool PollDialog(DialogHandle dialog) = 0;
   virtual void CloseDialog(DialogHandle dialog) = 0;
+  // True when a host's own handler shows the message boxes (windows of the driver then leave theirs
+  // to it too).
+  virtual bool HasHostMessageBox() const { return false; }
 };
 
 // The caption of every message box of the driver.

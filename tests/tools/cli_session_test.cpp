@@ -41,6 +41,16 @@ TEST(CliStatus, JsonLineNamesTheInstrumentLikeColourManagementDoes) {
   EXPECT_EQ(status["emulation"], false);
 }
 
+// Without a display the driver cannot show its panel: the program says so and fails.
+TEST(CliPanel, WithoutADisplayThePanelIsUnavailable) {
+  ToolHome home;
+  ToolResult run = home.Run({"--simulate", "--non-interactive", "panel"});
+  EXPECT_EQ(run.exit_code, 1) << run.err;
+  EXPECT_TRUE(Contains(run.err, "vk605: Unable to load instrument control panel. (It needs a display"))
+      << run.err;
+  EXPECT_TRUE(run.out.empty()) << run.out;
+}
+
 // Cancel while the instrument stays uncalibrated: the driver's cancel message, and the program must not
 // report success (the export itself returns 0 in that case).
 TEST(CliCalibrate, RefusedCalibrationPrintsTheDriverMessageAndFails) {

@@ -76,6 +76,9 @@ ToolResult ToolHome::Run(const std::vector<std::string>& args, const RunOptions&
     ::setenv("VK605_DRIVER", VK605_LIBRARY_PATH, 1);
     ::setenv("VK605_SIM", VK605_SIM_PATH, 1);
     ::unsetenv("COLORTERM");
+    // No run opens a window on the developer's desktop.
+    ::unsetenv("DISPLAY");
+    ::unsetenv("WAYLAND_DISPLAY");
     std::vector<std::string> argv_text{VK605_TOOL_PATH};
     argv_text.insert(argv_text.end(), args.begin(), args.end());
     std::vector<char*> argv;

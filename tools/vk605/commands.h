@@ -13,6 +13,7 @@ ExitCode RunConfig(const Invocation& invocation);
 ExitCode RunPorts(const Invocation& invocation);
 ExitCode RunDoctor(const Invocation& invocation);
 ExitCode RunLog(const Invocation& invocation);
+ExitCode RunPanel(const Invocation& invocation);
 
 // Current time as ISO 8601 UTC ("2026-12-09T00:14:28Z").
 std::string NowUtc();

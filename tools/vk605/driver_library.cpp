@@ -55,6 +55,7 @@ DriverLibrary::DriverLibrary(const std::string& path) : path_(path) {
   VK605_BIND(SetEmulationMode);
   VK605_BIND(GetCommunications);
   VK605_BIND(IsCalveraEnabled);
+  VK605_BIND(ControlPanel);
   VK605_BIND(IsCalveraActive);
   VK605_BIND(IsProfiled);
   VK605_BIND(GetErrorMessage);

@@ -33,6 +33,7 @@ struct DriverApi {
   int (*SetEmulationMode)(int);
   int (*GetCommunications)();
   int (*IsCalveraEnabled)();
+  int (*ControlPanel)();
   int (*IsCalveraActive)();
   int (*IsProfiled)();
   int (*GetErrorMessage)(int, char*);

@@ -17,6 +17,7 @@ Commands:
   ports        list the serial devices that could reach the instrument
   doctor       find out why the instrument cannot be reached, with a fix for each finding
   log          where the driver's diagnostics log goes, and its last lines
+  panel        the driver's control panel: status, profiling switch, calibration expiry (needs a display)
 
 Options (before or after the command):
   --port PATH          use this serial device for the run (else PORT of the driver's VK605.INI)
@@ -64,6 +65,15 @@ model, serial, firmware, driver_version, state, mode, specular_mode, instrument_
 calibration_time, calibration_expires, time_rule, count_rule, measurement_count, measurement_limit,
 emulation, profiling_enabled, profiling_active, port, driver.
 Exit code 4 when the instrument reports itself uncalibrated.
+)";
+
+constexpr const char* kPanel = R"(Usage: vk605 [OPTIONS] panel
+
+Connects, then opens the driver's own control panel: the instrument's status, firmware version and
+serial number, the profiling switch, and the calibration expiry limits and rules, which OK stores in the
+instrument's calibration file. Needs a display (DISPLAY or WAYLAND_DISPLAY) and the driver's GTK plugin
+libvk605-gtk.so beside the driver. With --json one object with the fields kind, result (ok or cancel)
+and profiling_enabled. Exit code 1 when the panel cannot be shown.
 )";
 
 constexpr const char* kCalibrate = R"(Usage: vk605 [OPTIONS] calibrate
@@ -159,6 +169,7 @@ trace written with --trace FILE.
 std::string HelpText(const std::string& command) {
   if (command.empty()) return kGeneral;
   if (command == "status") return kStatus;
+  if (command == "panel") return kPanel;
   if (command == "calibrate") return kCalibrate;
   if (command == "measure") return kMeasure;
   if (command == "config") return kConfig;

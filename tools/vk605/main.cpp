@@ -32,6 +32,7 @@ namespace {
 ExitCode Dispatch(const Invocation& invocation) {
   const std::string& c = invocation.command;
   if (c == "status") return RunStatus(invocation);
+  if (c == "panel") return RunPanel(invocation);
   if (c == "calibrate") return RunCalibrate(invocation);
   if (c == "measure") return RunMeasure(invocation);
   if (c == "config") return RunConfig(invocation);

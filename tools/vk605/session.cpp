@@ -107,6 +107,11 @@ std::string Session::PrepareSimulatedDriver(const std::string& driver_path) {
     throw ToolError(ExitCode::kDriverUnavailable,
                     "cannot copy the driver " + driver_path + " to " + directory + ": " + error.message());
   }
+  // The control panel's GTK plugin goes with the copy: the driver looks for it beside itself.
+  const fs::path plugin = fs::path(driver_path).parent_path() / "libvk605-gtk.so";
+  std::string plugin_bytes;
+  if (fs::exists(plugin) && !ReadWholeFile(plugin.string(), plugin_bytes))
+    (void)ReplaceFileAtomically(directory + "/libvk605-gtk.so", plugin_bytes);
   std::string settings_path = directory + "/VK605.INI";
   std::string content;
   (void)ReadWholeFile(settings_path, content);  // a missing or unreadable file starts empty

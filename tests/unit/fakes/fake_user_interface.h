@@ -45,11 +45,14 @@ class FakeUserInterface : public UserInterface {
     --open_dialogs;
   }
 
+  bool HasHostMessageBox() const override { return host_message_box; }
+
   // Runs as each message box is shown, before it is answered (an operator acting at the instrument).
   std::function<void(const Box&)> on_box;
   std::vector<Box> boxes;
   std::deque<int> answers;
   int default_answer = 1;
+  bool host_message_box = false;  // answers HasHostMessageBox
   std::vector<std::string> events;
   int open_dialogs = 0;
   int polls = 0;

@@ -142,6 +142,18 @@ TEST_F(UiDispatcherTest, HandlerWithoutMessageBoxFallsBackToThePlatform) {
   EXPECT_EQ(platform_.events.size(), 1u);
 }
 
+TEST_F(UiDispatcherTest, HostMessageBoxIsReportedOnlyWhileTheHandlerHasOne) {
+  EXPECT_FALSE(dispatcher_.HasHostMessageBox());
+  HostUiHandler handler = FullHandler(host_);
+  dispatcher_.SetHandler(&handler);
+  EXPECT_TRUE(dispatcher_.HasHostMessageBox());
+  handler.message_box = nullptr;
+  dispatcher_.SetHandler(&handler);
+  EXPECT_FALSE(dispatcher_.HasHostMessageBox());
+  dispatcher_.SetHandler(nullptr);
+  EXPECT_FALSE(dispatcher_.HasHostMessageBox());
+}
+
 TEST_F(UiDispatcherTest, NullHandlerRestoresThePlatform) {
   HostUiHandler handler = FullHandler(host_);
   dispatcher_.SetHandler(&handler);
