@@ -35,4 +35,11 @@ set(VK605_TEST_BATCH 8 CACHE STRING "Test files compiled together in one unity b
 function(vk605_test_program target)
   target_compile_options(${target} PRIVATE -O0)
   set_target_properties(${target} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE ${VK605_TEST_BATCH})
+  # Files that include <windows.h> stay on their own: its macros (min, max, ERROR...) would reach the
+  # test files batched after them.
+  get_target_property(sources ${target} SOURCES)
+  list(FILTER sources INCLUDE REGEX "(_win32\\.cpp|/win32/[^/]*\\.cpp)$")
+  if(sources)
+    set_source_files_properties(${sources} TARGET_DIRECTORY ${target} PROPERTIES SKIP_UNITY_BUILD_INCLUSION ON)
+  endif()
 endfunction()

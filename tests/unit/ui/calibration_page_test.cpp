@@ -75,7 +75,7 @@ TEST_F(CalibrationPageTest, FirstActivationKeepsTheEditsLaterOnesReloadThem) {
   EXPECT_EQ(r_.limits.calls, (std::vector<std::string>{"ReadLimits"}));
 }
 
-struct Entry {
+struct ValidationCase {
   const char* hours;
   const char* minutes;
   const char* limit;
@@ -83,10 +83,10 @@ struct Entry {
   int focus;
 };
 
-class CalibrationValidationTest : public CalibrationPageTest, public ::testing::WithParamInterface<Entry> {};
+class CalibrationValidationTest : public CalibrationPageTest, public ::testing::WithParamInterface<ValidationCase> {};
 
 TEST_P(CalibrationValidationTest, LeavingThePageValidatesInOrder) {
-  const Entry& e = GetParam();
+  const ValidationCase& e = GetParam();
   ShowCalibration();
   r_.view.focus = 0;
   Enter(e.hours, e.minutes, e.limit);
@@ -107,23 +107,23 @@ TEST_P(CalibrationValidationTest, LeavingThePageValidatesInOrder) {
 
 INSTANTIATE_TEST_SUITE_P(
     Ranges, CalibrationValidationTest,
-    ::testing::Values(Entry{"0", "0", "250", k9046, 0}, Entry{"", "", "250", k9046, 0},
-                      Entry{"0", "0", "0", k9046, 0},  // the limit is looked at only once the time passes
-                      Entry{"720", "59", "10000", nullptr, 0}, Entry{"0", "1", "1", nullptr, 0},
-                      Entry{"1", "", "250", nullptr, 0}, Entry{"721", "0", "250", k9048, panel::kHoursEdit},
-                      Entry{"-1", "30", "250", k9048, panel::kHoursEdit},
-                      Entry{"4", "60", "250", k9047, panel::kMinutesEdit},
-                      Entry{"721", "60", "250", k9047, panel::kMinutesEdit},  // minutes before hours
-                      Entry{"4", "-1", "250", k9047, panel::kMinutesEdit},
-                      Entry{"4", "0", "0", k9049, panel::kLimitEdit},
-                      Entry{"4", "0", "", k9049, panel::kLimitEdit},
-                      Entry{"4", "0", "10001", k9049, panel::kLimitEdit},
-                      Entry{"abc", "0", "250", kInteger, panel::kHoursEdit},
-                      Entry{"4", "1x", "250", kInteger, panel::kMinutesEdit},
-                      Entry{"4", "0", "1.5", kInteger, panel::kLimitEdit},
-                      Entry{"99999999999", "0", "250", kInteger, panel::kHoursEdit},
-                      Entry{"-", "0", "250", kInteger, panel::kHoursEdit},
-                      Entry{"abc", "60", "x", kInteger, panel::kHoursEdit}));
+    ::testing::Values(ValidationCase{"0", "0", "250", k9046, 0}, ValidationCase{"", "", "250", k9046, 0},
+                      ValidationCase{"0", "0", "0", k9046, 0},  // the limit is looked at only once the time passes
+                      ValidationCase{"720", "59", "10000", nullptr, 0}, ValidationCase{"0", "1", "1", nullptr, 0},
+                      ValidationCase{"1", "", "250", nullptr, 0}, ValidationCase{"721", "0", "250", k9048, panel::kHoursEdit},
+                      ValidationCase{"-1", "30", "250", k9048, panel::kHoursEdit},
+                      ValidationCase{"4", "60", "250", k9047, panel::kMinutesEdit},
+                      ValidationCase{"721", "60", "250", k9047, panel::kMinutesEdit},  // minutes before hours
+                      ValidationCase{"4", "-1", "250", k9047, panel::kMinutesEdit},
+                      ValidationCase{"4", "0", "0", k9049, panel::kLimitEdit},
+                      ValidationCase{"4", "0", "", k9049, panel::kLimitEdit},
+                      ValidationCase{"4", "0", "10001", k9049, panel::kLimitEdit},
+                      ValidationCase{"abc", "0", "250", kInteger, panel::kHoursEdit},
+                      ValidationCase{"4", "1x", "250", kInteger, panel::kMinutesEdit},
+                      ValidationCase{"4", "0", "1.5", kInteger, panel::kLimitEdit},
+                      ValidationCase{"99999999999", "0", "250", kInteger, panel::kHoursEdit},
+                      ValidationCase{"-", "0", "250", kInteger, panel::kHoursEdit},
+                      ValidationCase{"abc", "60", "x", kInteger, panel::kHoursEdit}));
 
 TEST_F(CalibrationPageTest, ZeroTimeIsRefusedAlsoWithTheTimeRuleOff) {
   r_.limits.time_rule = 0;
