@@ -90,9 +90,7 @@ int Connection::ConfigurePort() {
   // Reads return at once with what has arrived (the read loop does the waiting); a write may take 65 s.
   channel.SetPortTimeouts(0xFFFFFFFFu, 0, 0, 0, 65000);
 
-  int result = channel.OpenPort(settings.Port, static_cast<std::uint32_t>(settings.BaudRate));
-  if (result == 0 && settings.HoldPortOpen == 0) channel.ClosePort();
-  return result;
+  return channel.TestOpenPort(settings.Port, static_cast<std::uint32_t>(settings.BaudRate));
 }
 
 int Connection::ResetInstrument(char* text) {
