@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 #include "platform/named_mutex.h"
@@ -23,14 +24,17 @@ class CommChannel : public UsbLink {
   // lock like every exchange: with the port shared between processes, another one's exchange may have it
   // open. 0, or 111 when the device cannot be opened or the system-wide lock cannot be had (traced).
   int TestOpenPort(const std::string& name, std::uint32_t baud);
-  // One read of what the instrument sends unasked, on the serial port as it is, under the channel's lock:
-  // it can neither take the reply of another thread's exchange nor use the port while that one closes it.
+  // One read of what the instrument sends unasked, on the serial port as it is. It keeps this process's
+  // other exchanges out (it can neither take the reply of another thread's exchange nor use the port
+  // while that one closes it) but not other processes': "UniCommMutex" is not held while it waits.
   int ReadUnasked(std::uint32_t timeout_ms, std::uint32_t reply_lines, char* reply);
   // Hold-port-open changed under the channel's lock, for threads other than the exchanging one.
   void SetHoldPortOpenLocked(int hold);
 
  private:
   NamedMutex mutex_;
+  // This process's exchanges and unasked reads; taken inside mutex_ by Transact.
+  std::recursive_mutex local_;
 };
 
 }  // namespace vk605
