@@ -330,7 +330,9 @@ typedef struct VK605UiHandler {
   int (*message_box)(void* context, const char* text, const char* caption, unsigned int type);
   void* (*open_dialog)(void* context, const char* caption, const char* text, const char* button_text);
   void (*set_dialog_text)(void* context, void* dialog, const char* text);
-  int (*poll_dialog)(void* context, void* dialog); /* one pump step; nonzero once its button was pressed */
+  /* One pump step; nonzero once its button was pressed. dialog NULL: a pump step while the driver waits
+   * with no window shown (a triggered measurement without the wait dialog); the result is ignored. */
+  int (*poll_dialog)(void* context, void* dialog);
   void (*close_dialog)(void* context, void* dialog);
 } VK605UiHandler;
 

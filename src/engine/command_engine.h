@@ -51,8 +51,9 @@ class CommandEngine {
   unsigned ReadHead(unsigned command_code, double* spectra, int* options, char* text);
 
   EngineContext& Context() { return ctx_; }
-  // Waits for trigger workers that were left running by an abort.
+  // Cancels the exchanges of trigger workers left running by an abort, then waits for them (unload).
   void JoinWorkers() { workers_.JoinAll(); }
+  void CancelWorkers() { workers_.CancelAll(); }
 
  private:
   int Dispatch(unsigned command_code, double* spectra, int* options, char* text, int provisional);

@@ -90,9 +90,7 @@ int Connection::ConfigurePort() {
   // Reads return at once with what has arrived (the read loop does the waiting); a write may take 65 s.
   channel.SetPortTimeouts(0xFFFFFFFFu, 0, 0, 0, 65000);
 
-  int result = channel.OpenPort(settings.Port, static_cast<std::uint32_t>(settings.BaudRate));
-  if (result == 0 && settings.HoldPortOpen == 0) channel.ClosePort();
-  return result;
+  return channel.TestOpenPort(settings.Port, static_cast<std::uint32_t>(settings.BaudRate));
 }
 
 int Connection::ResetInstrument(char* text) {
@@ -107,9 +105,16 @@ int Connection::ResetInstrument(char* text) {
   }
   BusyWait(500);
   if (result == 0) {
-    QuerySerialNumber(serial);
-    scratch.fill('\0');
-    result = QueryVersion(scratch.data());
+    // The reset steps report success even when nothing answers (their replies are not examined): only
+    // the serial number shows that an instrument is there. Without it the version query is not sent.
+    bool identified = QuerySerialNumber(serial) == 0;
+    if (identified || ctx_.settings.EmulationMode != 0) {
+      scratch.fill('\0');
+      result = QueryVersion(scratch.data());
+    } else {
+      ctx_.log.LogLine("No instrument identified itself on the port.");
+      result = result::kLinkFailure;
+    }
   }
   std::string identification = std::string(ctx_.settings.ModelPrefix) + serial;
   CopyField(ctx_.settings.SerialNumber, identification.c_str());
@@ -129,7 +134,8 @@ int Connection::QueryVersion(char* text) {
 
 int Connection::QuerySerialNumber(std::string& out) {
   ReplyBuffer reply{};
-  if (Exchange(command::kSerialNumber, reply.data()) != 0) {
+  // A reply that is not an identification (a timed-out read, noise) reads as no serial number at all.
+  if (Exchange(command::kSerialNumber, reply.data()) != 0 || !IdentifiesInstrument(reply.data())) {
     out.clear();
     return 1;
   }

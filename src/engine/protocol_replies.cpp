@@ -50,6 +50,25 @@ std::optional<std::string> SerialNumberLine(std::string_view reply) {
   return std::string(reply.substr(0, end));
 }
 
+bool IdentifiesInstrument(std::string_view reply) {
+  constexpr std::string_view kLineEnd = "\r\n";
+  if (reply.size() < kLineEnd.size() || reply.substr(reply.size() - kLineEnd.size()) != kLineEnd)
+    return false;
+  int line_ends = 0;
+  bool any_text = false;
+  for (std::size_t i = 0; i < reply.size(); ++i) {
+    if (reply.substr(i, kLineEnd.size()) == kLineEnd) {
+      ++line_ends;
+      ++i;
+      continue;
+    }
+    unsigned char c = static_cast<unsigned char>(reply[i]);
+    if (c < 0x20 || c > 0x7E) return false;
+    if (c != ' ') any_text = true;
+  }
+  return line_ends == 2 && any_text;
+}
+
 bool ReportsCalibrated(std::string_view reply) {
   return reply.substr(0, 2) == "00";
 }

@@ -15,6 +15,11 @@ std::string FirstReplyLine(std::string_view reply);
 // other than CR and LF (leading line ends stay part of it); empty when the reply holds only line ends.
 std::optional<std::string> SerialNumberLine(std::string_view reply);
 
+// True when a serial-number reply shows that an instrument answered: exactly two complete CR LF lines,
+// nothing but printable ASCII between the line ends, and some text. A read that timed out, a port that
+// floods noise and a reply of bare line ends all fail it.
+bool IdentifiesInstrument(std::string_view reply);
+
 // "01XD" answers "00..." when the instrument is calibrated.
 bool ReportsCalibrated(std::string_view reply);
 

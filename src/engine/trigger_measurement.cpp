@@ -17,15 +17,24 @@ namespace {
 constexpr std::uint64_t kAcknowledgementLimitMs = 30000;
 
 bool IsAbandoned(const std::shared_ptr<TriggerJob>& job) {
-  std::lock_guard<std::mutex> lock(job->mutex);
-  return job->abandoned;
+  return job->stopping.load();
+}
+
+// The worker's pauses, in short steps so that an abandoned worker ends at once instead of sleeping on.
+void Pause(EngineContext& ctx, const std::shared_ptr<TriggerJob>& job, std::uint32_t ms) {
+  constexpr std::uint32_t kStepMs = 50;
+  while (ms > 0 && !IsAbandoned(job)) {
+    std::uint32_t step = ms < kStepMs ? ms : kStepMs;
+    ctx.clock.WaitMs(step);
+    ms -= step;
+  }
 }
 
 // Polls the serial layer for the instrument's unsolicited "<00>": reads of up to three lines or 500 ms
 // (the time-out the arming exchange left), each followed by a 50 ms pause, the last one included: with
 // the worker's 200 ms the spectrum is asked for 250 ms after the acknowledgement was read. Each read
-// holds the channel's lock, so an abandoned worker's read never takes the reply of the measurement that
-// follows, and other exchanges get the line between reads.
+// keeps this process's other exchanges out, so an abandoned worker's read never takes the reply of the
+// measurement that follows; other processes are not held up by the wait ("UniCommMutex" is not taken).
 int WaitForAcknowledgement(EngineContext& ctx, const std::shared_ptr<TriggerJob>& job) {
   constexpr std::uint32_t kReadTimeoutMs = 500;
   constexpr std::uint32_t kReadLines = 3;
@@ -43,7 +52,7 @@ int WaitForAcknowledgement(EngineContext& ctx, const std::shared_ptr<TriggerJob>
     } else if (ctx.clock.TickMs() - start > kAcknowledgementLimitMs) {
       outcome = result::kTriggerTimeout;
     }
-    ctx.clock.WaitMs(kPollPauseMs);
+    Pause(ctx, job, kPollPauseMs);
     if (outcome != kStillWaiting) return outcome;
   }
 }
@@ -54,38 +63,48 @@ TriggerWorkers::~TriggerWorkers() {
   JoinAll();
 }
 
-void TriggerWorkers::Adopt(std::thread worker) {
+void TriggerWorkers::Adopt(std::thread worker, std::shared_ptr<TriggerJob> job) {
   std::lock_guard<std::mutex> lock(mutex_);
-  threads_.push_back(std::move(worker));
+  workers_.emplace_back(std::move(worker), std::move(job));
+}
+
+void TriggerWorkers::CancelAll() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  for (auto& worker : workers_) worker.second->cancel = true;
 }
 
 void TriggerWorkers::JoinAll() {
-  std::vector<std::thread> threads;
+  std::vector<std::pair<std::thread, std::shared_ptr<TriggerJob>>> workers;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    threads.swap(threads_);
+    workers.swap(workers_);
   }
-  for (std::thread& t : threads) {
-    if (t.joinable()) t.join();
+  for (auto& worker : workers) worker.second->cancel = true;
+  for (auto& worker : workers) {
+    if (worker.first.joinable()) worker.first.join();
   }
 }
 
 void RunTriggerWorker(EngineContext& ctx, const std::shared_ptr<TriggerJob>& job) {
   Connection connection(ctx);
+  // Cancelled at unload, the exchange under way gives up instead of waiting out its time-out (up to 25 s
+  // for the spectrum), so the unload does not wait for a result no one takes.
+  ScopedReadCancel cancel(job->cancel);
   std::array<char, kReplyBufferSize> reply{};
   // The port stays open for the whole trigger so the acknowledgement is not lost between reads. (Every
   // exchange sets its own reply-line count, so the worker leaves the channel's count alone.)
   ctx.channel.SetHoldPortOpenLocked(1);
-  connection.WakeInstrument();
-  if (connection.Exchange(command::kMeasuringMode, reply.data()) == 0) {
+  connection.Exchange(command::kWake, reply.data());
+  Pause(ctx, job, 1000);  // the wake-up's second
+  if (!IsAbandoned(job) && connection.Exchange(command::kMeasuringMode, reply.data()) == 0) {
     connection.Exchange(command::kTriggerArm, reply.data());
   }
   int result = WaitForAcknowledgement(ctx, job);
   double spectra[kSpectrumPoints] = {};
   char status[kTextBufferSize] = {};
   if (result == 0) {
-    ctx.clock.WaitMs(200);
-    result = ReadSpectrum(connection, ctx.settings, spectra);
+    Pause(ctx, job, 200);
+    result = IsAbandoned(job) ? result::kTriggerAborted : ReadSpectrum(connection, ctx.settings, spectra);
   }
   if (!IsAbandoned(job)) {
     CopyTextTo(ctx.state, ctx.state.MeasurementStatus, status);
@@ -128,23 +147,23 @@ int TriggerMeasurement(EngineContext& ctx, TriggerWorkers& workers, int* options
   }
   ctx.log.LogLine("Trigger thread created.");
 
+  // The calling thread keeps pumping its messages while it waits, with or without the window (a host's
+  // window must not freeze for the 30 s); between steps it sleeps until the worker ends or 10 ms pass.
   std::unique_lock<std::mutex> lock(job->mutex);
   while (job->running && !dialog.IsDone()) {
-    if (dialog.IsCreated()) {
-      lock.unlock();
-      dialog.PumpStep();
-      lock.lock();
-      job->finished.wait_for(lock, std::chrono::milliseconds(10));
-    } else {
-      job->finished.wait(lock);
-    }
+    lock.unlock();
+    dialog.PumpStep();
+    lock.lock();
+    if (job->running && !dialog.IsDone()) job->finished.wait_for(lock, std::chrono::milliseconds(10));
   }
   int result = result::kTriggerAborted;
   if (job->running) {
-    // Aborted: the worker finishes its current exchange on its own and discards what it read.
+    // Aborted: the worker finishes the exchange under way (so the instrument's reply cannot fall into the
+    // next one), discards what it read and ends on its own.
     job->abandoned = true;
+    job->stopping = true;
     lock.unlock();
-    workers.Adopt(std::move(worker));
+    workers.Adopt(std::move(worker), job);
   } else {
     lock.unlock();
     worker.join();

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "engine/engine_context.h"
@@ -19,13 +21,18 @@ struct TriggerJob {
   std::condition_variable finished;
   bool running = true;
   bool abandoned = false;
+  // Set with abandoned: the worker starts no further exchange or pause.
+  std::atomic<bool> stopping{false};
+  // Set when the driver unloads: the exchange under way gives up at once too.
+  std::atomic<bool> cancel{false};
   int result = 0;
   double spectra[kSpectrumPoints] = {};
   std::string status;
 };
 
-// Worker threads of triggered measurements; an aborted worker finishes its current exchange on its own
-// and is joined here at the latest when the driver unloads.
+// Worker threads of triggered measurements left behind by an abort. Such a worker finishes the exchange
+// under way (the instrument's reply must not fall into the next exchange) and starts nothing more; when
+// the driver unloads, JoinAll cancels that exchange too, so the unload does not wait for it.
 class TriggerWorkers {
  public:
   TriggerWorkers() = default;
@@ -33,12 +40,15 @@ class TriggerWorkers {
   TriggerWorkers(const TriggerWorkers&) = delete;
   TriggerWorkers& operator=(const TriggerWorkers&) = delete;
 
-  void Adopt(std::thread worker);
+  void Adopt(std::thread worker, std::shared_ptr<TriggerJob> job);
+  // Cancels the exchanges of the workers adopted so far.
+  void CancelAll();
+  // Cancels, then waits for every worker adopted so far.
   void JoinAll();
 
  private:
   std::mutex mutex_;
-  std::vector<std::thread> threads_;
+  std::vector<std::pair<std::thread, std::shared_ptr<TriggerJob>>> workers_;
 };
 
 // A measurement the operator starts at the instrument: the worker arms the instrument and waits up to

@@ -14,8 +14,9 @@ class NamedMutex {
   NamedMutex(const NamedMutex&) = delete;
   NamedMutex& operator=(const NamedMutex&) = delete;
 
-  // Waits without a time limit. Returns false when the mutex could not be created (the caller then runs
-  // unserialised rather than not at all).
+  // Waits without a time limit; processes waiting for the same name are served in the order they asked.
+  // Returns false, holding nothing, when the mutex could not be created (on POSIX: no private directory
+  // for its lock file); callers that touch the instrument then refuse to.
   bool Lock();
   void Unlock();
   const std::string& Name() const { return name_; }
@@ -35,6 +36,7 @@ class NamedMutexLock {
   }
   NamedMutexLock(const NamedMutexLock&) = delete;
   NamedMutexLock& operator=(const NamedMutexLock&) = delete;
+  bool Held() const { return locked_; }
 
  private:
   NamedMutex& mutex_;

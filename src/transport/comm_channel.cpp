@@ -53,6 +53,9 @@ CommChannel::CommChannel(SerialDevices& devices, Clock& clock, DiagnosticsLog& l
 
 int CommChannel::Transact(const char* command, std::uint32_t timeout_ms, char* reply) {
   NamedMutexLock lock(mutex_);
+  // Without the system-wide lock another process's exchange could meet this one on the instrument.
+  if (!lock.Held() && static_cast<LinkType>(GetLinkType()) != LinkType::kNone) return 2;
+  std::lock_guard<std::recursive_mutex> local(local_);
   std::vector<char> usb_reply(kReplyBufferSize, '\0');
   SetTimeout(timeout_ms);
   bool read_only = command == nullptr || command[0] == '\0';
@@ -82,19 +85,32 @@ int CommChannel::Transact(const char* command, std::uint32_t timeout_ms, char* r
 int CommChannel::Transact(const char* command, std::uint32_t timeout_ms, std::uint32_t reply_lines,
                           char* reply) {
   NamedMutexLock lock(mutex_);
+  std::lock_guard<std::recursive_mutex> local(local_);
   SetRequiredCount(reply_lines);
   return Transact(command, timeout_ms, reply);
 }
 
-int CommChannel::ReadUnasked(std::uint32_t timeout_ms, std::uint32_t reply_lines, char* reply) {
+int CommChannel::TestOpenPort(const std::string& name, std::uint32_t baud) {
   NamedMutexLock lock(mutex_);
+  if (!lock.Held()) {
+    log_.LogLine("No private directory for the instrument's lock file: the port is not opened.");
+    return 111;
+  }
+  std::lock_guard<std::recursive_mutex> local(local_);
+  int result = OpenPort(name, baud);
+  if (result == 0 && GetHoldPortOpen() == 0) static_cast<void>(ClosePort());
+  return result;
+}
+
+int CommChannel::ReadUnasked(std::uint32_t timeout_ms, std::uint32_t reply_lines, char* reply) {
+  std::lock_guard<std::recursive_mutex> local(local_);
   SetTimeout(timeout_ms);
   SetRequiredCount(reply_lines);
   return ReadPort(reply);
 }
 
 void CommChannel::SetHoldPortOpenLocked(int hold) {
-  NamedMutexLock lock(mutex_);
+  std::lock_guard<std::recursive_mutex> local(local_);
   SetHoldPortOpen(hold);
 }
 

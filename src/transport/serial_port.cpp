@@ -17,6 +17,15 @@ constexpr std::uint32_t kDefaultFlagsSet = 0x4801;
 // While the output queue drains, the line state is queried again after this pause.
 constexpr std::uint32_t kDrainPollMs = 1;
 
+// A read that can be cancelled waits for input in steps of at most this long.
+constexpr std::uint32_t kCancelCheckMs = 20;
+
+thread_local const std::atomic<bool>* t_read_cancel = nullptr;
+
+bool ReadCancelled() {
+  return t_read_cancel != nullptr && t_read_cancel->load();
+}
+
 enum class ReadStep { kRead, kFull, kFailed };
 
 // Waits until the output queue is empty. The write time-out bounds the wait as it bounds the write
@@ -57,6 +66,14 @@ ReadStep ReadAvailable(SerialHandle& device, std::size_t expected_length, char* 
 }
 
 }  // namespace
+
+ScopedReadCancel::ScopedReadCancel(const std::atomic<bool>& cancel) : previous_(t_read_cancel) {
+  t_read_cancel = &cancel;
+}
+
+ScopedReadCancel::~ScopedReadCancel() {
+  t_read_cancel = previous_;
+}
 
 SerialPort::SerialPort(SerialDevices& devices, Clock& clock) : clock_(clock), devices_(devices) {}
 
@@ -152,9 +169,10 @@ int SerialPort::ReadPort(char* buffer) {
     std::uint64_t elapsed = clock_.TickMs() - start;
     bool timed_out = elapsed > GetTimeout();
     if (IsComplete(buffer, total)) return timed_out ? 2 : 0;
-    if (timed_out || step == ReadStep::kFull) return 2;
+    if (timed_out || step == ReadStep::kFull || ReadCancelled()) return 2;
     // Waiting one millisecond past the time-out lets the next pass see it as passed.
     std::uint64_t remaining = GetTimeout() - elapsed + 1;
+    if (t_read_cancel != nullptr) remaining = std::min<std::uint64_t>(remaining, kCancelCheckMs);
     if (!handle_->WaitForInput(static_cast<std::uint32_t>(std::min<std::uint64_t>(remaining, UINT32_MAX)))) {
       line_failed_ = true;
       return 2;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -15,6 +16,20 @@ namespace vk605 {
 inline constexpr std::size_t kReplyBufferSize = 8192;
 
 enum class LinkType : std::int32_t { kNone = 0, kSerial = 1, kUsb = 2 };
+
+// For its lifetime, the reads of the constructing thread give up with result 2 as soon as cancel is true
+// (they then wait for input in short steps): a worker whose result no one will take abandons its
+// exchange instead of waiting out the time-out. Other threads' reads are not affected.
+class ScopedReadCancel {
+ public:
+  explicit ScopedReadCancel(const std::atomic<bool>& cancel);
+  ~ScopedReadCancel();
+  ScopedReadCancel(const ScopedReadCancel&) = delete;
+  ScopedReadCancel& operator=(const ScopedReadCancel&) = delete;
+
+ private:
+  const std::atomic<bool>* previous_;
+};
 
 // The serial-port layer: open with the stored line settings and time-outs, purge, write, and read until
 // the matcher says the reply is complete or the time-out passes.

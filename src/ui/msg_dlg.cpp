@@ -21,7 +21,8 @@ bool CMsgDlg::CreateModeless() {
 }
 
 void CMsgDlg::PumpStep() {
-  if (dialog_ != nullptr && ui_.PollDialog(dialog_)) done_ = true;
+  // Without a window the step still pumps the thread's messages (a null dialog to the user interface).
+  if (ui_.PollDialog(dialog_) && dialog_ != nullptr) done_ = true;
 }
 
 void CMsgDlg::DestroyWindow() {

@@ -23,7 +23,8 @@ class CMsgDlg {
   // Creates the window; false when the user interface could not show it.
   bool CreateModeless();
   bool IsCreated() const { return dialog_ != nullptr; }
-  // One message-pump step; the done flag is set once the button was pressed.
+  // One message-pump step, also before the window is created or when it is not shown; the done flag is
+  // set once the button was pressed.
   void PumpStep();
   bool IsDone() const { return done_; }
   void DestroyWindow();

@@ -94,7 +94,16 @@ void UiDispatcher::SetDialogText(DialogHandle dialog, const std::string& text) {
 
 bool UiDispatcher::PollDialog(DialogHandle dialog) {
   DispatchedDialog* shown = AsDialog(dialog);
-  if (shown == nullptr) return false;
+  if (shown == nullptr) {
+    // No window: the host's pump step when it has one, else the platform's.
+    HostUiHandler handler{};
+    if (HandlerCopy(handler) && handler.poll_dialog != nullptr) {
+      static_cast<void>(handler.poll_dialog(handler.context, nullptr));
+    } else {
+      static_cast<void>(platform_.PollDialog(nullptr));
+    }
+    return false;
+  }
   if (!shown->by_host) return platform_.PollDialog(shown->inner);
   if (shown->handler.poll_dialog == nullptr) return false;
   return shown->handler.poll_dialog(shown->handler.context, shown->inner) != 0;

@@ -27,7 +27,8 @@ class UserInterface {
   virtual DialogHandle OpenDialog(const std::string& caption, const std::string& text,
                                   const std::string& button) = 0;
   virtual void SetDialogText(DialogHandle dialog, const std::string& text) = 0;
-  // One pump step on the calling thread; true once the dialog's button was pressed.
+  // One pump step on the calling thread; true once the dialog's button was pressed. A null dialog is a
+  // pump step while the driver waits with no window shown (the answer then means nothing).
   virtual bool PollDialog(DialogHandle dialog) = 0;
   virtual void CloseDialog(DialogHandle dialog) = 0;
   // True when a host's own handler shows the message boxes (windows of the driver then leave theirs

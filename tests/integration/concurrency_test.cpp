@@ -4,6 +4,7 @@
 #include <signal.h>
 
 #include <chrono>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -79,8 +80,14 @@ TEST_F(SeveralHosts, HostKilledHoldingUniCommMutexReleasesIt) {
     HOST_CHECK_EQ(VK605_EXPORT(driver, InitializeDriver)(), 0);
     MeasureTimes(driver, 1, 20.50f, 50.50f, "host b");
   });
+  // Host b waits in the mutex's queue: asleep on the queue entry of host a.
+  const std::filesystem::path queue = Path("run") / "vk605" / "UniCommMutex.queue";
   ASSERT_TRUE(WaitFor([&] {
-    return FlockProcesses(lock, FlockState::kWaiting) == std::vector<pid_t>{b.Pid()};
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(queue, error)) {
+      if (FlockProcesses(entry.path(), FlockState::kWaiting) == std::vector<pid_t>{b.Pid()}) return true;
+    }
+    return false;
   })) << "host b never queued for UniCommMutex";
   EXPECT_EQ(Joined(sim_b.Commands()), "") << "host b exchanged while host a held UniCommMutex";
   a.Kill(SIGKILL);
@@ -90,6 +97,28 @@ TEST_F(SeveralHosts, HostKilledHoldingUniCommMutexReleasesIt) {
   ASSERT_FALSE(commands.empty());
   EXPECT_EQ(commands.front(), "\\r");
   EXPECT_EQ(Count(commands, "104GF\\r"), 1);
+}
+
+// Four hosts share one instrument with the port opened only around each exchange (HOLD_PORT_OPEN=0) and
+// connect at the same time. The connect's test open used to run outside "UniCommMutex", so it met another
+// host's exchange holding the port and failed with 111; now it waits its turn like every exchange.
+TEST_F(SeveralHosts, FourHostsConnectToASharedPortAtOnce) {
+  SimProcess& sim = StartSim();
+  std::vector<std::unique_ptr<HostProcess>> hosts;
+  for (int i = 0; i < 4; ++i) {
+    std::filesystem::path directory = Path("host" + std::to_string(i));
+    WriteDriverIni(directory, sim.Device(), "HOLD_PORT_OPEN=0\r\n");
+    hosts.push_back(std::make_unique<HostProcess>(Dir().Path(), directory, [](Driver& driver) {
+      VK605_EXPORT(driver, DisableDriverUI)();
+      HOST_CHECK_EQ(VK605_EXPORT(driver, InitializeDriver)(), 0);
+      char identification[64] = {};
+      VK605_EXPORT(driver, ReadHead)(0, nullptr, nullptr, identification);
+      HOST_CHECK_EQ(std::string(identification), "VK60512345");
+      HOST_CHECK(Script().boxes.empty());
+    }));
+  }
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(hosts[i]->Wait(kHostTimeoutMs), 0) << "host " << i;
+  EXPECT_EQ(Count(sim.Commands(), "00SN\\r"), 4);
 }
 
 // Eight threads of one host: two measure, the others refresh the status through the instrument, read the

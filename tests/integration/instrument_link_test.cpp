@@ -94,6 +94,48 @@ TEST_F(InstrumentLink, UnansweredResetStepDoesNotStopTheResetOnTheSerialLink) {
   EXPECT_EQ(failures, 0);
 }
 
+// A port where nothing answers: every write succeeds and every read times out. The connect used to
+// count that as an instrument (InitializeDriver 0, GetCommunications 1, an empty serial number); only a
+// serial number identifies one, so the connect fails and offers emulation, and no version is asked for.
+TEST_F(InstrumentLink, SilentPortIsNoInstrument) {
+  std::vector<std::string> options;
+  for (const char* command : {"", "0005CF", "000CCF", "0101SM", "BR", "0004CF", "000BCF", "1241CF", "0108CF",
+                              "00SN", "SV", "01XD", "AT"}) {
+    options.insert(options.end(), {"--silent", command});
+  }
+  SimProcess& sim = StartInstrument(options);
+  int failures = RunHost([&](Driver& driver) {
+    VK605_EXPORT(driver, DisableDriverUI)();
+    Script().answers = {7, 7};
+    HOST_CHECK_EQ(VK605_EXPORT(driver, InitializeDriver)(), 2);
+    HOST_CHECK_EQ(Joined(sim.Commands()),
+                  "\\r 0005CF\\r 000CCF\\r 0101SM\\r BR\\r 0004CF\\r 000BCF\\r 1241CF\\r 0108CF\\r 00SN\\r");
+    HOST_CHECK_EQ(Script().boxes.size(), 1u);
+    if (!Script().boxes.empty()) {
+      HOST_CHECK_EQ(Script().boxes[0].text,
+                    "Unable to communicate with spectrophotometer.  Do you want to enable emulation mode?");
+    }
+    char identification[64] = {};
+    VK605_EXPORT(driver, ReadHead)(0, nullptr, nullptr, identification);
+    HOST_CHECK_EQ(std::string(identification), "VK605");
+    HOST_CHECK_EQ(VK605_EXPORT(driver, GetCommunications)(), 0);
+    EndHostWithoutUnload();
+  });
+  EXPECT_EQ(failures, 0);
+}
+
+// A line that puts noise in front of the serial number is no instrument either.
+TEST_F(InstrumentLink, NoisySerialNumberIsNoInstrument) {
+  StartInstrument({"--fault", "noise", "--fault-only", "00SN"});
+  int failures = RunHost([&](Driver& driver) {
+    VK605_EXPORT(driver, DisableDriverUI)();
+    HOST_CHECK_EQ(VK605_EXPORT(driver, InitializeDriver)(), 2);
+    HOST_CHECK_EQ(VK605_EXPORT(driver, GetCommunications)(), 0);
+    EndHostWithoutUnload();
+  });
+  EXPECT_EQ(failures, 0);
+}
+
 TEST_F(InstrumentLink, EmulationAnswersStatusWithoutTheInstrument) {
   SimProcess& sim = StartInstrument({}, "EMULATION_MODE=1\r\n");
   int failures = RunHost([&](Driver& driver) {

@@ -127,6 +127,29 @@ TEST(CliStatus, MissingPortPrintsTheDriverMessageAndFails) {
   EXPECT_FALSE(Contains(text, "vk605-none")) << text;
 }
 
+// An instrument that never sends its serial number is no instrument: status used to report it
+// "answering" with an empty serial number and doctor found every check ok.
+TEST(CliStatus, SilentInstrumentFailsWithNoInstrument) {
+  ToolHome home;
+  ToolResult run =
+      home.Run({"--simulate", "--sim-arg", "--silent", "--sim-arg", "00SN", "--non-interactive", "status"});
+  EXPECT_EQ(run.exit_code, kNoInstrument) << run.err;
+  EXPECT_TRUE(
+      Contains(run.err, "Unable to communicate with the spectrophotometer. (driver result 2) on port"))
+      << run.err;
+  EXPECT_FALSE(Contains(run.out, "answering")) << run.out;
+}
+
+TEST(CliDoctor, SilentInstrumentIsReportedAsNotAnswering) {
+  ToolHome home;
+  ToolResult run = home.Run({"--simulate", "--sim-arg", "--silent", "--sim-arg", "00SN", "doctor"});
+  EXPECT_EQ(run.exit_code, kNoInstrument) << run.out << run.err;
+  EXPECT_TRUE(
+      Contains(run.out, "[FAIL] no instrument answers: Unable to communicate with the spectrophotometer."))
+      << run.out;
+  EXPECT_FALSE(Contains(run.out, "an instrument answers")) << run.out;
+}
+
 TEST(CliMeasure, CtrlCDuringATriggerPressesAbortMeasurement) {
   ToolHome home;
   ToolResult run =

@@ -56,10 +56,19 @@ std::string ConfigHome() {
 }
 
 std::string PrivateRuntimeDirectory() {
+  std::vector<std::string> candidates;
   std::string runtime = AbsoluteFromEnvironment("XDG_RUNTIME_DIR");
-  std::string directory = runtime.empty() ? "/tmp/vk605-" + std::to_string(::geteuid()) : runtime + "/vk605";
-  if (!MakeDirectories(directory, 0700) || !IsPrivateDirectory(directory)) return {};
-  return directory;
+  if (!runtime.empty()) candidates.push_back(runtime + "/vk605");
+  candidates.push_back("/tmp/vk605-" + std::to_string(::geteuid()));
+  return FirstPrivateDirectory(candidates);
+}
+
+std::string FirstPrivateDirectory(const std::vector<std::string>& candidates) {
+  for (const std::string& directory : candidates) {
+    // A directory someone else made (or may write into) is left alone: its lock files could be theirs.
+    if (MakeDirectories(directory, 0700) && IsPrivateDirectory(directory)) return directory;
+  }
+  return {};
 }
 
 bool MakeDirectories(const std::string& path, mode_t mode) {

@@ -110,8 +110,9 @@ TEST(DriverApp, UnloadClosesTheInstrumentAndWritesMainBack) {
   EXPECT_EQ(rig.Main("STOPBITS"), "1");
   EXPECT_EQ(rig.Main("MODE"), "1");
   EXPECT_EQ(rig.Main("CALVERA_STATE"), "0");
-  // The close: reset (1 + 1 s before the steps, 0.5 s after, 1 s in the version query) and 2 s.
-  EXPECT_EQ(rig.clock.WaitedMs(), 5500u);
+  // The close: reset (1 + 1 s before the steps, 0.5 s after) and 2 s. Nothing answers the serial-number
+  // query on this line, so the version query and its wake-up second are left out.
+  EXPECT_EQ(rig.clock.WaitedMs(), 4500u);
   EXPECT_EQ(rig.settings_file.Get(), "VK605");
 }
 

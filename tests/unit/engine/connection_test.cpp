@@ -114,6 +114,53 @@ TEST(Connection, VersionAndSerialRepliesWithLeadingLineEnds) {
   EXPECT_STREQ(rig.settings.SerialNumber, "VK605\r\nA1");
 }
 
+// A port where nothing answers: every reset step's write succeeds and its read times out. Without a
+// serial number the connect fails, offers emulation, sends no version query and leaves the flags at 0.
+TEST(Connection, SilentPortFailsTheConnect) {
+  EngineRig rig;
+  rig.devices.SetResponder([](const std::string&) { return std::string(); });
+  for (const char* command : {"\r", "0005CF\r", "000CCF\r", "0101SM\r", "BR\r", "0004CF\r", "000BCF\r",
+                              "1241CF\r", "0108CF\r", "00SN\r", "SV\r", "01XD\r", "AT\r,"}) {
+    rig.devices.Reply(command, "");
+  }
+  rig.ui.answers = {kIdNo};
+  char text[kTextBufferSize] = {};
+  EXPECT_EQ(rig.Run(0, text), 2u);
+  EXPECT_EQ(rig.Written(), "\r0005CF\r000CCF\r0101SM\rBR\r0004CF\r000BCF\r1241CF\r0108CF\r00SN\r");
+  EXPECT_STREQ(text, "VK605");
+  EXPECT_EQ(rig.state.Connected, 0);
+  EXPECT_EQ(rig.settings.Communications, 0);
+  EXPECT_STREQ(rig.state.FirmwareVersion, "");
+  ASSERT_EQ(rig.ui.boxes.size(), 1u);
+  EXPECT_EQ(rig.ui.boxes[0].text,
+            "Unable to communicate with spectrophotometer.  Do you want to enable emulation mode?");
+  // GetCommunications: the status code connects on demand again and returns the failed connect's result.
+  EXPECT_EQ(rig.Run(2, text), 2u);
+}
+
+// A line that answers every command with noise (no complete two-line reply of text) is no instrument
+// either; its bytes never become the serial number.
+TEST(Connection, NoisyPortFailsTheConnect) {
+  EngineRig rig;
+  rig.devices.Reply("00SN\r", "\x13\x87garbage\xfe\r\n\x01\r\n");
+  char text[kTextBufferSize] = {};
+  EXPECT_EQ(rig.Run(0, text), 2u);
+  EXPECT_STREQ(text, "VK605");
+  EXPECT_STREQ(rig.settings.SerialNumber, "VK605");
+  EXPECT_EQ(rig.state.Connected, 0);
+  EXPECT_EQ(rig.settings.Communications, 0);
+}
+
+// In emulation nothing answers by design: the reset still runs through the channel and succeeds.
+TEST(Connection, EmulationNeedsNoIdentification) {
+  EngineRig rig;
+  rig.settings.EmulationMode = 1;
+  char text[kTextBufferSize] = {};
+  EXPECT_EQ(rig.Run(0, text), 0u);
+  EXPECT_STREQ(text, "VK605");
+  EXPECT_EQ(rig.settings.Communications, 1);
+}
+
 TEST(Connection, VersionIsQueriedOnceThenServedFromTheCache) {
   EngineRig rig;
   char text[kTextBufferSize] = {};

@@ -112,5 +112,25 @@ TEST(ReplyChecks, CalibrationStateAndAcceptance) {
   EXPECT_FALSE(IsAccepted("<00"));
 }
 
+// Only a complete two-line reply of printable text identifies an instrument; what a silent port, a cut
+// reply or a noisy line leaves in the buffer does not.
+TEST(ReplyChecks, IdentificationNeedsTwoCompletePrintableLines) {
+  EXPECT_TRUE(IdentifiesInstrument("12345\r\n<00>\r\n"));
+  EXPECT_TRUE(IdentifiesInstrument("\r\nA1\r\n"));
+  EXPECT_TRUE(IdentifiesInstrument("SN 0042\r\n\r\n"));
+  EXPECT_FALSE(IdentifiesInstrument(""));
+  EXPECT_FALSE(IdentifiesInstrument("12345\r\n"));
+  EXPECT_FALSE(IdentifiesInstrument("12345\r\n<00"));
+  EXPECT_FALSE(IdentifiesInstrument("12345\r\n<00>\r\nx\r\n"));
+  EXPECT_FALSE(IdentifiesInstrument("\r\n\r\n"));
+  EXPECT_FALSE(IdentifiesInstrument("   \r\n \r\n"));
+  EXPECT_FALSE(
+      IdentifiesInstrument("12\x01"
+                           "45\r\n<00>\r\n"));
+  EXPECT_FALSE(IdentifiesInstrument("12345\r\n<00>\xff\r\n"));
+  EXPECT_FALSE(IdentifiesInstrument("12\r45\r\n<00>\r\n"));
+  EXPECT_FALSE(IdentifiesInstrument("12345\n\r\n<00>\r\n"));
+}
+
 }  // namespace
 }  // namespace vk605

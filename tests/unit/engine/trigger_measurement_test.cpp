@@ -117,12 +117,14 @@ TEST_F(TriggerTest, AcknowledgementIsSeenAtTheEndOfThePollThatReceivesIt) {
 }
 
 // The poll that sees the acknowledgement is followed by its 50 ms pause like every other poll, and
-// only then by the 200 ms before the spectrum is asked for.
+// only then by the 200 ms before the spectrum is asked for (taken in 50 ms steps, so that an abandoned
+// worker stops at once).
 TEST_F(TriggerTest, PauseFollowsThePollThatSeesTheAcknowledgement) {
   Script(1200);
   ASSERT_EQ(Trigger(nullptr), 0u);
-  EXPECT_EQ(PausesFromFirstPoll(), (std::vector<std::pair<std::uint64_t, std::uint32_t>>{
-                                       {501, 50}, {1052, 50}, {1603, 50}, {1653, 200}}));
+  EXPECT_EQ(PausesFromFirstPoll(),
+            (std::vector<std::pair<std::uint64_t, std::uint32_t>>{
+                {501, 50}, {1052, 50}, {1603, 50}, {1653, 50}, {1703, 50}, {1753, 50}, {1803, 50}}));
 }
 
 // The last poll that starts before the 30 s are up still counts: it ends 30255 ms after the first.
@@ -247,6 +249,47 @@ TEST_F(TriggerTest, AbortDuringTheSpectralReadDiscardsTheSpectrum) {
   EXPECT_EQ(rig_.engine.ReadHead(code::kMeasure, spectra_, nullptr, text_), 0u);
   EXPECT_DOUBLE_EQ(spectra_[4], ScriptedFactor(0));
   EXPECT_STREQ(text_, "CREILL");
+}
+
+// Abort while the spectrum (due only after 24 s) is being read: the caller returns 122 at once. The
+// unload that follows cancels the worker's exchange instead of waiting out its 25 s: joining the worker
+// (as the unload does) takes no longer than one short step of the read once it is let go.
+TEST_F(TriggerTest, UnloadAfterAnAbortCancelsTheSpectralRead) {
+  Script(0, "104GF\r");
+  script_.Spectrum(SpectralReply(), 24000);
+  rig_.ui.press_when = [this] { return script_.gate.Arrived(); };
+  int dialog = 1;
+  EXPECT_EQ(Trigger(&dialog), static_cast<unsigned>(result::kTriggerAborted));
+  rig_.engine.CancelWorkers();  // the unload's first step, taken while the worker is still held
+  script_.gate.Release();
+  rig_.engine.JoinWorkers();
+  Commands commands = script_.Commands();
+  ASSERT_EQ(commands, Join({kStatus, kArming, {"104GF\r"}}));
+  std::uint64_t read_started = script_.CommandTimes().back();
+  EXPECT_LT(rig_.clock.TickMs() - read_started, 1000u);
+  EXPECT_TRUE(SpectraUntouched());
+  EXPECT_STREQ(rig_.state.MeasurementStatus, "before");
+  EXPECT_EQ(rig_.channel.GetHoldPortOpen(), rig_.settings.HoldPortOpen);
+}
+
+// A trigger without the wait dialog still pumps the calling thread's messages while it waits (a null
+// dialog to the user interface) instead of blocking until the worker ends.
+TEST_F(TriggerTest, TriggerWithoutTheDialogStillPumps) {
+  // The worker is held in its first acknowledgement poll until the caller's pump step lets it go (a
+  // caller that does not pump never does: the test then ends by the test program's time limit).
+  Script(-1, "\r");
+  bool released = false;
+  rig_.ui.press_when = [this, &released] {
+    if (script_.gate.Arrived() && !released) {
+      released = true;
+      rig_.devices.Deliver("<00>\r\n");
+      script_.gate.Release();
+    }
+    return true;  // a press means nothing without a window
+  };
+  EXPECT_EQ(Trigger(nullptr), 0u);
+  EXPECT_GT(rig_.ui.polls, 0);
+  EXPECT_TRUE(rig_.ui.events.empty());
 }
 
 // Unlike a plain measurement, the trigger goes ahead when calibration is declined.

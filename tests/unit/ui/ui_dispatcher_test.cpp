@@ -226,15 +226,28 @@ TEST_F(UiDispatcherTest, HostWithoutDialogFunctionsUsesThePlatformDialog) {
   EXPECT_EQ(platform_.events, (std::vector<std::string>{"open:VK605|Connecting|", "poll", "close"}));
 }
 
+// Polling the null dialog is still a pump step (of the platform here, no handler being installed).
 TEST_F(UiDispatcherTest, DialogThatCouldNotBeOpenedIsNullAndIgnored) {
   platform_.null_dialogs = true;
   platform_.headless = false;
+  platform_.pressed = true;
   DialogHandle dialog = dispatcher_.OpenDialog("VK605", "Connecting", "");
   EXPECT_EQ(dialog, nullptr);
   dispatcher_.SetDialogText(dialog, "x");
   EXPECT_FALSE(dispatcher_.PollDialog(dialog));
   dispatcher_.CloseDialog(dialog);
-  EXPECT_EQ(platform_.events, (std::vector<std::string>{"open:VK605|Connecting|"}));
+  EXPECT_EQ(platform_.events, (std::vector<std::string>{"open:VK605|Connecting|", "poll(foreign)"}));
+}
+
+// A wait with no window shown (a trigger without its dialog) still pumps: through the host's poll, with
+// a null dialog, when the host installed a handler; its answer means nothing then.
+TEST_F(UiDispatcherTest, PollWithoutDialogIsTheHostsPumpStep) {
+  HostUiHandler handler = FullHandler(host_);
+  dispatcher_.SetHandler(&handler);
+  host_.pressed = true;
+  EXPECT_FALSE(dispatcher_.PollDialog(nullptr));
+  EXPECT_EQ(host_.calls, (std::vector<std::string>{"poll(foreign)"}));
+  EXPECT_TRUE(platform_.events.empty());
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
-#include <sys/syscall.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,12 +11,17 @@
 
 #include <cerrno>
 #include <filesystem>
-#include <future>
+#include <functional>
+#include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "engine/engine_rig.h"
 #include "platform/file_text.h"
+#include "platform/posix/child_process.h"
 #include "platform/posix/scoped_environment.h"
+#include "platform/posix/user_dirs.h"
 #include "platform/temp_directory.h"
 
 namespace vk605 {
@@ -29,6 +34,15 @@ using ::vk605::testing::WriteBytes;
 
 void Mark(int fd, char event) {
   EXPECT_EQ(::write(fd, &event, 1), 1);
+}
+
+std::vector<std::string> ReadDirectory(const std::string& path) {
+  std::vector<std::string> names;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(path, error)) {
+    names.push_back(entry.path().filename().string());
+  }
+  return names;
 }
 
 std::string ReadToEnd(int fd) {
@@ -178,32 +192,151 @@ TEST_F(NamedMutexProcessTest, SecondProcessWaitsUntilTheHolderReleases) {
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
-// Without a lock file the mutex still serialises the threads of this process: another thread's Lock
-// sleeps until this thread releases.
-TEST_F(NamedMutexProcessTest, WithoutRuntimeDirectoryStillSerialisesThisProcess) {
-  std::string blocked = directory_.File("not-a-directory");
-  WriteBytes(blocked, "x");
-  ScopedEnvironment runtime("XDG_RUNTIME_DIR", blocked.c_str());
+// Processes are served in the order they asked, not in the order flock happens to wake them: four
+// children queue up one after another while this process holds the mutex; this process then releases and
+// asks again at once. With plain flock the process that just released usually wins again ("P1234"); in
+// the queue it waits behind the four children.
+TEST_F(NamedMutexProcessTest, ProcessesAreServedFirstComeFirstServed) {
   NamedMutex mutex("UniCommMutex");
   ASSERT_TRUE(mutex.Lock());
   int trace[2];
   ASSERT_EQ(::pipe(trace), 0);
-  std::promise<long> thread_id;
-  std::thread other([&] {
-    NamedMutex theirs("UniCommMutex");
-    thread_id.set_value(::syscall(SYS_gettid));
-    Mark(trace[1], theirs.Lock() ? 'L' : 'F');
-    theirs.Unlock();
-  });
-  long tid = thread_id.get_future().get();
-  EXPECT_EQ(WaitUntilAsleepOrGone("/proc/self/task/" + std::to_string(tid) + "/stat"), 'S');
-  Mark(trace[1], 'R');
+  std::vector<pid_t> children;
+  for (char id = '1'; id <= '4'; ++id) {
+    int started[2];
+    ASSERT_EQ(::pipe(started), 0);
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      ::close(trace[0]);
+      ::close(started[0]);
+      NamedMutex theirs("UniCommMutex");
+      Mark(started[1], 'T');
+      if (!theirs.Lock()) ::_exit(1);
+      Mark(trace[1], id);
+      theirs.Unlock();
+      ::_exit(0);
+    }
+    ::close(started[1]);
+    char first = 0;
+    ASSERT_EQ(::read(started[0], &first, 1), 1);
+    ::close(started[0]);
+    // Asleep in Lock, its place in the queue taken, before the next child starts.
+    ASSERT_EQ(WaitUntilAsleepOrGone("/proc/" + std::to_string(child) + "/stat"), 'S');
+    children.push_back(child);
+  }
   mutex.Unlock();
-  other.join();
+  ASSERT_TRUE(mutex.Lock());
+  Mark(trace[1], 'P');
+  mutex.Unlock();
   ::close(trace[1]);
-  EXPECT_EQ(ReadToEnd(trace[0]), "RL");
+  EXPECT_EQ(ReadToEnd(trace[0]), "1234P");
   ::close(trace[0]);
-  EXPECT_TRUE(std::filesystem::is_regular_file(blocked));
+  for (pid_t child : children) {
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+}
+
+// A process that dies while it waits in the queue does not hold up the processes behind it.
+TEST_F(NamedMutexProcessTest, WaiterThatDiesLeavesTheQueue) {
+  NamedMutex mutex("MeasurementMutex");
+  ASSERT_TRUE(mutex.Lock());
+  pid_t waiter = ::fork();
+  ASSERT_GE(waiter, 0);
+  if (waiter == 0) {
+    NamedMutex theirs("MeasurementMutex");
+    (void)theirs.Lock();
+    ::_exit(0);
+  }
+  ASSERT_EQ(WaitUntilAsleepOrGone("/proc/" + std::to_string(waiter) + "/stat"), 'S');
+  Kill(waiter);
+  mutex.Unlock();
+  std::optional<int> code = testing::ExitCodeInChild([] {
+    NamedMutex theirs("MeasurementMutex");
+    if (!theirs.Lock()) return 1;
+    theirs.Unlock();
+    return 0;
+  });
+  EXPECT_EQ(code, std::optional<int>(0));
+  // Only the counter is left in the queue: every entry was removed by its owner or its successor.
+  EXPECT_EQ(ReadDirectory(directory_.File("vk605/MeasurementMutex.queue")),
+            std::vector<std::string>{"ticket"});
+}
+
+// Lock directories: the first private candidate is taken; one that is a file, a symbolic link, or that
+// others may write into is passed over (its lock files could be someone else's); none left: empty.
+TEST_F(NamedMutexProcessTest, LockDirectoryPassesOverUnsafeCandidates) {
+  std::string file = directory_.File("file");
+  WriteBytes(file, "x");
+  std::string open_to_all = directory_.File("open");
+  ASSERT_EQ(::mkdir(open_to_all.c_str(), 0700), 0);
+  ASSERT_EQ(::chmod(open_to_all.c_str(), 0777), 0);
+  std::string link = directory_.File("link");
+  ASSERT_EQ(::symlink(open_to_all.c_str(), link.c_str()), 0);
+  std::string fresh = directory_.File("fresh/vk605");
+  EXPECT_EQ(FirstPrivateDirectory({file, open_to_all, link, fresh}), fresh);
+  EXPECT_EQ(std::filesystem::status(fresh).permissions(), std::filesystem::perms::owner_all);
+  EXPECT_EQ(FirstPrivateDirectory({file, open_to_all, link}), "");
+  // The XDG runtime directory unusable: the per-user directory under /tmp is the fallback.
+  ScopedEnvironment runtime("XDG_RUNTIME_DIR", file.c_str());
+  EXPECT_EQ(PrivateRuntimeDirectory(), "/tmp/vk605-" + std::to_string(::geteuid()));
+}
+
+// Another user made /tmp/vk605-<uid> first. With $XDG_RUNTIME_DIR the locks live there; without it no
+// lock can be had: Lock fails (the driver used to run unlocked then), the connect fails with 111, and no
+// command reaches the instrument. Runs as a user of its own, so it needs root.
+TEST_F(NamedMutexProcessTest, LockDirectoryTakenByAnotherUser) {
+  if (::geteuid() != 0) GTEST_SKIP() << "acting as another user needs root";
+  uid_t uid = 0;
+  std::string taken;
+  for (uid_t candidate = 61000 + static_cast<uid_t>(::getpid() % 3000);; ++candidate) {
+    taken = "/tmp/vk605-" + std::to_string(candidate);
+    if (::mkdir(taken.c_str(), 0700) == 0) {
+      uid = candidate;
+      break;
+    }
+    ASSERT_EQ(errno, EEXIST);
+  }
+  std::string runtime = directory_.File("runtime");
+  ASSERT_EQ(::mkdir(runtime.c_str(), 0700), 0);
+  ASSERT_EQ(::chown(runtime.c_str(), uid, uid), 0);
+  ASSERT_EQ(::chmod(directory_.Path().c_str(), 0755), 0);
+  auto as_user = [uid](const char* xdg, const std::function<int()>& body) {
+    return testing::ExitCodeInChild([&] {
+      if (xdg != nullptr) {
+        ::setenv("XDG_RUNTIME_DIR", xdg, 1);
+      } else {
+        ::unsetenv("XDG_RUNTIME_DIR");
+      }
+      if (::setresgid(uid, uid, uid) != 0 || ::setresuid(uid, uid, uid) != 0) return 99;
+      return body();
+    });
+  };
+  auto lock_once = [] {
+    NamedMutex mutex("UniCommMutex");
+    if (!mutex.Lock()) return 1;
+    mutex.Unlock();
+    return 0;
+  };
+  EXPECT_EQ(as_user(nullptr, lock_once), std::optional<int>(1));
+  EXPECT_EQ(as_user(runtime.c_str(), lock_once), std::optional<int>(0));
+  EXPECT_TRUE(std::filesystem::exists(runtime + "/vk605/UniCommMutex.lock"));
+  EXPECT_EQ(as_user(nullptr,
+                    [] {
+                      testing::EngineRig rig;
+                      char text[kTextBufferSize] = {};
+                      if (rig.Run(0, text) != 111u) return 1;
+                      if (!rig.Written().empty()) return 2;
+                      if (rig.state.Connected != 0 || rig.settings.Communications != 0) return 3;
+                      char status[kTextBufferSize] = {};
+                      if (rig.Run(2, status) != 111u || !rig.Written().empty()) return 4;
+                      return 0;
+                    }),
+            std::optional<int>(0));
+  EXPECT_TRUE(ReadDirectory(taken).empty());
+  ::rmdir(taken.c_str());
 }
 
 }  // namespace
