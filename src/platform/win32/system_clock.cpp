@@ -39,7 +39,7 @@ class Win32Clock : public Clock {
     std::wstring wide(static_cast<std::size_t>(length), L'\0');
     ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
     DATE date = 0.0;
-    if (FAILED(::VarDateFromStr(wide.c_str(), LOCALE_USER_DEFAULT, 0, &date))) return std::nullopt;
+    if (FAILED(::VarDateFromStr(wide.data(), LOCALE_USER_DEFAULT, 0, &date))) return std::nullopt;
     SYSTEMTIME time{};
     if (!::VariantTimeToSystemTime(date, &time)) return std::nullopt;
     return LocalTime{time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond};

@@ -64,13 +64,23 @@ class Win32PrivateProfile : public PrivateProfile {
       return ::WritePrivateProfileStringA(section_text.c_str(), key_text.c_str(), value.c_str(),
                                           file.c_str()) != 0;
     }
+    DWORD attributes = ::GetFileAttributesA(file.c_str());
     std::string temp;
     bool ready = PrepareTemporaryCopy(file, separator, temp);
+    // No temporary file beside it (only the file itself is writable): the file is changed in place, the
+    // one way the setting can still be stored.
+    if (temp.empty() && attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+      return ::WritePrivateProfileStringA(section_text.c_str(), key_text.c_str(), value.c_str(),
+                                          file.c_str()) != 0;
+    }
     bool done =
         ready &&
         ::WritePrivateProfileStringA(section_text.c_str(), key_text.c_str(), value.c_str(), temp.c_str()) &&
         MoveFileOver(WidePath(temp), WidePath(file)) == ERROR_SUCCESS;
     if (!done && !temp.empty()) ::DeleteFileA(temp.c_str());
+    // The replacement carries the file's own attributes (hidden, system, archive), not the copy's.
+    if (done && attributes != INVALID_FILE_ATTRIBUTES) ::SetFileAttributesA(file.c_str(), attributes);
     return done;
   }
 
