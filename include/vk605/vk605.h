@@ -90,10 +90,12 @@ VK605_API int VK605_CALL GetDriverVersion(char* out);
 /* Runs one command code; text receives the command's status, version or identification text. */
 VK605_API unsigned int VK605_CALL ReadHead(unsigned int code, double* spectra, int* options, char* text);
 
-/* ---- Communication settings (the setters write VK605.INI at once and re-open the port) ---- */
+/* ---- Communication settings (the setters write VK605.INI at once and re-open the port) ----
+   SetPort, SetBaudRate, SetParity, SetStopBits, SetByteSize and SetEmulationMode return 1 when the value
+   could not be stored in VK605.INI (not writable, disk full, file above 1 MB): nothing changes then. */
 
 VK605_API int VK605_CALL GetPort(char* out);
-/* Port name of at most 19 characters; longer names are truncated. */
+/* Port name of at most 19 characters; a longer name is refused with 1 and nothing changes. */
 VK605_API int VK605_CALL SetPort(const char* name);
 VK605_API int VK605_CALL GetBaudRate(void);
 VK605_API int VK605_CALL GetDefaultBaudRate(void);

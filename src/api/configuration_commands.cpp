@@ -12,8 +12,14 @@ std::uint8_t DigitValue(char digit) {
   return digit >= '0' && digit <= '9' ? static_cast<std::uint8_t>(digit - '0') : 0;
 }
 
-void ConfigurationCommands::WriteMain(const char* key, const std::string& value) {
-  s_.profile.WriteString("MAIN", key, OneLine(value), s_.settings_file.Get());
+namespace {
+// What a setter returns when its value could not be stored (the file is not writable, the disk is full,
+// the file is above the size limit): the setting stays as it was, in memory and in the file.
+constexpr int kNotStored = 1;
+}  // namespace
+
+bool ConfigurationCommands::WriteMain(const char* key, const std::string& value) {
+  return s_.profile.WriteString("MAIN", key, OneLine(value), s_.settings_file.Get());
 }
 
 int ConfigurationCommands::ReapplyPort() {
@@ -30,45 +36,44 @@ int ConfigurationCommands::SetPort(const char* name) {
   // and the setting the user had would be lost: such a name is refused and nothing changes.
   constexpr int kRefused = 1;
   if (!FitsField(s_.state.settings.Port, name)) return kRefused;
+  if (!WriteMain("PORT", name != nullptr ? name : "")) return kNotStored;
   CopyField(s_.state.settings.Port, name);
-  WriteMain("PORT", s_.state.settings.Port);
   return ReapplyPort();
 }
 
 int ConfigurationCommands::SetBaudRate(int rate) {
+  if (!WriteMain("BAUDRATE", std::to_string(rate))) return kNotStored;
   s_.state.settings.BaudRate = rate;
-  WriteMain("BAUDRATE", std::to_string(rate));
   return ReapplyPort();
 }
 
 int ConfigurationCommands::SetParity(char digit) {
   std::uint8_t value = DigitValue(digit);
+  // Values without a letter are kept in memory only, as before.
+  const char* letter = value == 2 ? "E" : value == 1 ? "O" : value == 0 ? "N" : nullptr;
+  if (letter != nullptr && !WriteMain("PARITY", letter)) return kNotStored;
   s_.state.settings.Parity = value;
-  if (value == 2) WriteMain("PARITY", "E");
-  if (value == 1) WriteMain("PARITY", "O");
-  if (value == 0) WriteMain("PARITY", "N");
   return ReapplyPort();
 }
 
 int ConfigurationCommands::SetStopBits(char digit) {
   std::uint8_t value = DigitValue(digit);
+  const char* text = value == 0 ? "1" : value == 2 ? "2" : value == 1 ? "1.5" : nullptr;
+  if (text != nullptr && !WriteMain("STOPBITS", text)) return kNotStored;
   s_.state.settings.StopBits = value;
-  if (value == 0) WriteMain("STOPBITS", "1");
-  if (value == 2) WriteMain("STOPBITS", "2");
-  if (value == 1) WriteMain("STOPBITS", "1.5");
   return ReapplyPort();
 }
 
 int ConfigurationCommands::SetByteSize(char digit) {
   std::uint8_t value = DigitValue(digit);
+  if ((value == 8 || value == 7) && !WriteMain("BYTESIZE", std::to_string(value))) return kNotStored;
   s_.state.settings.ByteSize = value;
-  if (value == 8 || value == 7) WriteMain("BYTESIZE", std::to_string(value));
   return ReapplyPort();
 }
 
 int ConfigurationCommands::SetEmulationMode(int mode) {
+  if (!WriteMain("EMULATION_MODE", std::to_string(mode))) return kNotStored;
   s_.state.settings.EmulationMode = mode;
-  WriteMain("EMULATION_MODE", std::to_string(mode));
   return 0;
 }
 

@@ -35,7 +35,7 @@ class ConfigurationCommands {
   int SetReferenceFlashInterval(int index, int interval);
 
  private:
-  void WriteMain(const char* key, const std::string& value);
+  [[nodiscard]] bool WriteMain(const char* key, const std::string& value);
   int ReapplyPort();
   // Status query (code 2) into text; true when it succeeded.
   bool StatusRead(char* text);

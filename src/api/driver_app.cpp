@@ -29,6 +29,7 @@ int DriverApp::Startup() {
   if (!path.empty()) {
     settings_path_ = path;
     ctx_.settings_file.Set(path);
+    if (ctx_.profile.IsOversized(path)) LogOversized(ctx_.log, path);
   }
   ResetStatusTexts(ctx_.state.engine);
 
@@ -52,6 +53,11 @@ int DriverApp::Exit() {
   ctx_.engine.ReadHead(code::kClose, nullptr, nullptr, scratch);
   ctx_.engine.JoinWorkers();
   return 0;
+}
+
+void LogOversized(DiagnosticsLog& log, const std::string& path) {
+  log.LogLine("SETTINGS: " + path + " is larger than " + std::to_string(kMaxSettingsFileSize) +
+              " bytes: not read, not written, defaults in use");
 }
 
 void DriverApp::PublishProfilingId() {

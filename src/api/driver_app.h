@@ -55,6 +55,9 @@ class DriverApp {
   std::string settings_path_;
 };
 
+// Notes once that a settings file above the size limit is left alone.
+void LogOversized(DiagnosticsLog& log, const std::string& path);
+
 // The registry key of the driver below HKEY_LOCAL_MACHINE.
 inline constexpr const char* kDriverRegistryKey = "Software\\Orvanta\\Spectrophotometers\\VK605";
 

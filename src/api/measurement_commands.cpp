@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "api/driver_app.h"
 #include "api/profiling_adapters.h"
 #include "engine/result_code.h"
 #include "engine/vk605_instrument.h"
@@ -26,6 +27,9 @@ int MeasurementCommands::InitializeDriver() {
   char scratch[kTextBufferSize] = {};
   int result = static_cast<int>(s_.engine.ReadHead(code::kInit, nullptr, &options, scratch));
   s_.validity.Load(s_.state.settings.SerialNumber, s_.settings_directory, s_.path_separator);
+  if (!s_.validity.Path().empty() && s_.profile.IsOversized(s_.validity.Path())) {
+    LogOversized(s_.log, s_.validity.Path());
+  }
   return result;
 }
 
@@ -68,10 +72,14 @@ int MeasurementCommands::MeasureGloss() {
 }
 
 int MeasurementCommands::PerformCalibration() {
+  const std::uint32_t confirmed_before = s_.state.engine.ConfirmedCalibrations.load();
   char scratch[kTextBufferSize] = {};
   int result = static_cast<int>(s_.engine.ReadHead(code::kCalibrate, nullptr, nullptr, scratch));
-  // The expiry period restarts whatever the outcome: the host reads the outcome from the status.
-  if (s_.state.settings.Calibrated != 0) s_.validity.ResetAfterCalibration();
+  // The result stays the connect-on-demand result (the host reads the outcome from the calibration
+  // status), and the expiry period restarts whatever it is; but only for a calibration the instrument
+  // confirmed: a cancelled, refused or never-started one leaves the record as it was.
+  const bool confirmed = s_.state.engine.ConfirmedCalibrations.load() != confirmed_before;
+  if (s_.state.settings.Calibrated != 0 && confirmed) s_.validity.ResetAfterCalibration();
   return result;
 }
 

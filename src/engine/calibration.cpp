@@ -23,6 +23,8 @@ int RunCalibration(EngineContext& context, StateText& status) {
     if (answer == kIdCancel && uncalibrated) {
       context.ui.MessageBox(text::kCalibrationCancelled, kDriverCaption, kMbOk);
       result = result::kUncalibrated;
+    } else if (result == 0) {
+      ++context.state.ConfirmedCalibrations;
     }
     break;
   }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -19,6 +20,9 @@ struct EngineState {
   std::int32_t Connected = 0;  // read and written with LoadFlag / StoreFlag
   std::unique_ptr<NamedMutex> MeasurementMutex;
   std::unique_ptr<NamedMutex> GetDataMutex;
+  // Counts the calibrations the instrument confirmed (calibration mode accepted, then reported
+  // calibrated when the operator answered), so a caller can tell whether its calibration happened.
+  std::atomic<std::uint32_t> ConfirmedCalibrations{0};
   char FirmwareVersion[kTextBufferSize] = {};
   char InstrumentStatus[kTextBufferSize] = {};
   char CalibrationStatus[kTextBufferSize] = {};

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string_view>
 
 namespace vk605 {
 
@@ -26,6 +27,9 @@ class Clock {
   virtual void WaitMs(std::uint32_t ms) = 0;
   // Current local time; empty when the system cannot tell it.
   virtual std::optional<LocalTime> LocalNow() = 0;
+  // Reads a date and time written in the user's locale form (the date alone is midnight); empty when the
+  // text is no such date. Only the fields are read: they are checked by the caller.
+  virtual std::optional<LocalTime> ParseLocaleDateTime(std::string_view text) = 0;
 };
 
 // The operating system's clock.

@@ -1,12 +1,18 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
 namespace vk605 {
 
+// Settings files are a few kilobytes; a larger one is no settings file the driver wrote, and reading or
+// rewriting it would cost the host time and memory for nothing.
+inline constexpr std::size_t kMaxSettingsFileSize = 1024 * 1024;
+
 // The private-profile (INI file) operations settings go through. Sections and keys compare
 // case-insensitively; lines the driver does not own are kept; every write replaces the file atomically.
+// A file above kMaxSettingsFileSize is neither read nor written.
 class PrivateProfile {
  public:
   virtual ~PrivateProfile() = default;
@@ -24,6 +30,12 @@ class PrivateProfile {
   virtual bool CanOpenForReading(const std::string& file) = 0;
   // Creates the file empty; true on success.
   virtual bool CreateEmpty(const std::string& file) = 0;
+  // True when the file is larger than kMaxSettingsFileSize. Such a file is left alone: reads give the
+  // fallbacks and writes fail without touching it.
+  virtual bool IsOversized(const std::string& file) {
+    (void)file;
+    return false;
+  }
 };
 
 PrivateProfile& SystemPrivateProfile();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "platform/clock.h"
@@ -23,13 +24,18 @@ class CalibrationValidity {
  public:
   CalibrationValidity(CurrentSettingsFile& current, PrivateProfile& profile, Clock& clock);
 
-  // Locates <serial>.INI in settings_directory and loads every key with write-back.
+  // Locates <serial>.INI in settings_directory and loads every key with write-back. Without such a file
+  // (no serial number, or one that names VK605.INI) the record starts afresh and is kept in memory only.
   int Load(const std::string& serial_number, const std::string& settings_directory, char separator);
+  // Writes the whole record. A date that no calibration set and the file did not hold is written as it
+  // was read (empty on a first connect), so the load time never shows as a calibration.
   void Save();
   // 1 when an enabled rule says the calibration expired; then shows the message (through notifier) and
   // empties CALIBRATION_DATE in the file.
   int IsExpired(ExpiryNotifier& notifier);
+  // Both save the changed values at once, so a host that ends without unloading loses nothing.
   int CountMeasurement();
+  // Records a calibration the instrument confirmed: date now, count 0, expiry date + hours and minutes.
   int ResetAfterCalibration();
   int ReadLimits(std::int32_t* hours, std::int32_t* minutes, std::int32_t* limit);
   int SetLimits(std::int32_t hours, std::int32_t minutes, std::int32_t limit);
@@ -49,7 +55,16 @@ class CalibrationValidity {
   void SetExpirationForTest(const AutomationDate& date) { expiration_ = date; }
 
  private:
-  AutomationDate LoadDate(const char* key);
+  // A date with the text it was loaded from; recorded when it came from the file or a calibration.
+  struct LoadedDate {
+    AutomationDate date;
+    bool recorded = false;
+    std::string text;
+  };
+  LoadedDate LoadDate(const char* key);
+  std::optional<AutomationDate> ParseStoredDate(const std::string& text);
+  std::string DateText(const AutomationDate& date, bool recorded, const std::string& loaded_text) const;
+  void WriteKeys(bool dates, bool count);
 
   CurrentSettingsFile& current_;
   PrivateProfile& profile_;
@@ -63,6 +78,10 @@ class CalibrationValidity {
   std::int32_t measurement_count_ = 0;
   AutomationDate expiration_;
   AutomationDate calibration_date_;
+  bool expiration_recorded_ = false;
+  bool calibration_date_recorded_ = false;
+  std::string expiration_text_;
+  std::string calibration_date_text_;
 };
 
 }  // namespace vk605

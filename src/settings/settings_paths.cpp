@@ -1,5 +1,8 @@
 #include "settings/settings_paths.h"
 
+#include <algorithm>
+#include <cctype>
+
 namespace vk605 {
 
 namespace {
@@ -24,6 +27,12 @@ std::string PosixDirectoryOf(std::string_view path) {
   if (end == std::string_view::npos) return ".";
   if (end == 0) return "/";
   return std::string(path.substr(0, end));
+}
+
+bool SameIgnoringCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
+         });
 }
 
 bool OpensOrCreates(const std::string& path, PrivateProfile& profile) {
@@ -51,10 +60,11 @@ std::string LocateMainSettingsFile(const std::string& directory, char separator,
 
 std::string LocateCalibrationFile(const std::string& directory, const std::string& serial_number,
                                   char separator, PrivateProfile& profile) {
-  std::string main_path = SettingsFilePath(directory, kMainBaseName, separator);
-  if (serial_number.empty()) return main_path;
+  // A serial number that is the model name alone (no serial line was read) names VK605.INI too; file
+  // names compare without case on Windows.
+  if (serial_number.empty() || SameIgnoringCase(serial_number, kMainBaseName)) return std::string();
   std::string path = SettingsFilePath(directory, serial_number, separator);
-  return OpensOrCreates(path, profile) ? path : main_path;
+  return OpensOrCreates(path, profile) ? path : std::string();
 }
 
 }  // namespace vk605

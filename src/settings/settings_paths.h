@@ -18,8 +18,9 @@ std::string SettingsFilePath(std::string_view directory, std::string_view base_n
 // The main settings file VK605.INI in directory: the path when it can be opened or created, else empty.
 std::string LocateMainSettingsFile(const std::string& directory, char separator, PrivateProfile& profile);
 
-// The calibration file of an instrument: <serial>.INI in directory when it can be opened or created,
-// otherwise (and for an empty serial number) VK605.INI there.
+// The calibration file of an instrument: <serial>.INI in directory when it can be opened or created.
+// Empty (no file) for an empty serial number, for one that names the main settings file, and when the
+// file can be neither opened nor created: a calibration record never lands among the port settings.
 std::string LocateCalibrationFile(const std::string& directory, const std::string& serial_number,
                                   char separator, PrivateProfile& profile);
 

@@ -216,10 +216,27 @@ std::string BinaryGarbage(unsigned seed) {
 // VK605.INI and the registry stand-in full of binary garbage, 1 MB lines and duplicate sections and keys:
 // the first section and the first key of a name count, garbage stays where it is, values too long for
 // their field are cut, and every write keeps the rest of the file.
+// A 200 MB VK605.INI took seconds and hundreds of megabytes to load, and every setter rewrote it: a
+// file above 1 MB is now neither read nor written, by setters or at unload.
+TEST_F(HostileInputs, OversizedSettingsFileIsLeftAlone) {
+  const std::string content = "[MAIN]\r\nBAUDRATE=1200\r\n" + std::string((1 << 20) + 1, ';') + "\r\n";
+  WriteFile(Path("VK605.INI"), content);
+  int failures = RunHost([&](Driver& driver) {
+    HOST_CHECK_EQ(VK605_EXPORT(driver, GetBaudRate)(), 9600);
+    HOST_CHECK_EQ(VK605_EXPORT(driver, SetBaudRate)(4800), 1);
+    HOST_CHECK_EQ(VK605_EXPORT(driver, GetBaudRate)(), 9600);
+    HOST_CHECK(ReadFile(Path("VK605.INI")) == content);
+  });
+  EXPECT_EQ(failures, 0);
+  EXPECT_TRUE(ReadFile(Path("VK605.INI")) == content);
+}
+
 TEST_F(HostileInputs, GarbledSettingsFiles) {
   const std::string megabyte(1 << 20, 'E');
+  // Long lines, but the file stays below the settings size limit (see OversizedSettingsFileIsLeftAlone).
+  const std::string long_line(200 * 1024, 'E');
   WriteFile(Path("VK605.INI"), BinaryGarbage(1) + "\r\n[MAIN]\r\nPORT=" + MissingPortName() +
-                                   "\r\nPORT=/dev/second\r\n" + "PARITY=" + megabyte + "\r\n" + megabyte +
+                                   "\r\nPORT=/dev/second\r\n" + "PARITY=" + long_line + "\r\n" + long_line +
                                    "\r\n[MAIN]\r\nBAUDRATE=1200\r\n" + "[main]\r\nBYTESIZE=7\r\n" +
                                    BinaryGarbage(2));
   const std::string key = "[Software\\Orvanta\\Spectrophotometers\\VK605]\r\n";
@@ -238,7 +255,7 @@ TEST_F(HostileInputs, GarbledSettingsFiles) {
     const std::string file = ReadFile(Path("VK605.INI"));
     HOST_CHECK_EQ(IniSection(Path("VK605.INI"), "MAIN")["BAUDRATE"], "4800");
     HOST_CHECK(file.find("[MAIN]\r\nBAUDRATE=1200\r\n[main]\r\nBYTESIZE=7\r\n") != std::string::npos);
-    HOST_CHECK(file.find("\r\n" + megabyte + "\r\n") != std::string::npos);
+    HOST_CHECK(file.find("\r\n" + long_line + "\r\n") != std::string::npos);
     HOST_CHECK(std::filesystem::exists(Path("first.log")));
     HOST_CHECK(!std::filesystem::exists(Path("second.log")));
     HOST_CHECK(!std::filesystem::exists(Path("third.log")));

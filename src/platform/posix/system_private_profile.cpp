@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <cstdint>
+
 #include "base/ini_text.h"
 #include "platform/file_io.h"
 #include "platform/posix/new_file.h"
@@ -35,6 +37,7 @@ class PosixPrivateProfile : public PrivateProfile {
 
   bool WriteString(std::string_view section, std::string_view key, std::string_view text,
                    const std::string& file) override {
+    if (IsOversized(file)) return false;
     std::string content;
     // A file that exists but cannot be read is not overwritten: its other settings would be lost.
     std::error_code read_error = ReadWholeFile(file, content);
@@ -46,6 +49,12 @@ class PosixPrivateProfile : public PrivateProfile {
     // that text is left alone instead of being replaced (and flushed to disk) once more.
     if (!read_error && updated == content) return true;
     return !ReplaceFileAtomically(file, updated);
+  }
+
+  bool IsOversized(const std::string& file) override {
+    struct stat status {};
+    return ::stat(file.c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
+           static_cast<std::uintmax_t>(status.st_size) > kMaxSettingsFileSize;
   }
 
   bool CanOpenForReading(const std::string& file) override {
@@ -61,8 +70,8 @@ class PosixPrivateProfile : public PrivateProfile {
   }
 
  private:
-  static std::optional<std::string> Lookup(std::string_view section, std::string_view key,
-                                           const std::string& file) {
+  std::optional<std::string> Lookup(std::string_view section, std::string_view key, const std::string& file) {
+    if (IsOversized(file)) return std::nullopt;
     std::string content;
     if (ReadWholeFile(file, content)) return std::nullopt;
     return IniText(content).Find(section, key);

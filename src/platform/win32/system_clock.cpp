@@ -2,7 +2,12 @@
 
 #include <chrono>
 #include <ctime>
+#include <string>
 #include <thread>
+
+#include "platform/win32/windows_headers.h"
+
+#include <oleauto.h>
 
 namespace vk605 {
 
@@ -24,6 +29,20 @@ class Win32Clock : public Clock {
     if (::localtime_s(&local, &now) != 0) return std::nullopt;
     return LocalTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
                      local.tm_hour,        local.tm_min,     local.tm_sec};
+  }
+
+  // The system's own reading of a date text in the user's default locale.
+  std::optional<LocalTime> ParseLocaleDateTime(std::string_view text) override {
+    if (text.empty() || text.size() > 1024) return std::nullopt;
+    int length = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    if (length <= 0) return std::nullopt;
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
+    DATE date = 0.0;
+    if (FAILED(::VarDateFromStr(wide.data(), LOCALE_USER_DEFAULT, 0, &date))) return std::nullopt;
+    SYSTEMTIME time{};
+    if (!::VariantTimeToSystemTime(date, &time)) return std::nullopt;
+    return LocalTime{time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond};
   }
 };
 

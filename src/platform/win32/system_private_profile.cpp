@@ -31,6 +31,7 @@ bool PrepareTemporaryCopy(const std::string& file, std::size_t separator, std::s
 class Win32PrivateProfile : public PrivateProfile {
  public:
   int GetInt(std::string_view section, std::string_view key, int fallback, const std::string& file) override {
+    if (IsOversized(file)) return fallback;
     UINT value = ::GetPrivateProfileIntA(std::string(section).c_str(), std::string(key).c_str(), fallback,
                                          file.c_str());
     return static_cast<int>(value);
@@ -38,6 +39,11 @@ class Win32PrivateProfile : public PrivateProfile {
 
   std::string GetString(std::string_view section, std::string_view key, std::string_view fallback,
                         const std::string& file) override {
+    if (IsOversized(file)) {
+      std::string text(fallback);
+      if (text.size() >= kProfileBuffer) text.resize(kProfileBuffer - 1);
+      return text;
+    }
     std::vector<char> buffer(kProfileBuffer);
     DWORD length = ::GetPrivateProfileStringA(std::string(section).c_str(), std::string(key).c_str(),
                                               std::string(fallback).c_str(), buffer.data(), kProfileBuffer,
@@ -47,6 +53,7 @@ class Win32PrivateProfile : public PrivateProfile {
 
   bool WriteString(std::string_view section, std::string_view key, std::string_view text,
                    const std::string& file) override {
+    if (IsOversized(file)) return false;
     std::string section_text(section);
     std::string key_text(key);
     std::string value(text);
@@ -57,14 +64,32 @@ class Win32PrivateProfile : public PrivateProfile {
       return ::WritePrivateProfileStringA(section_text.c_str(), key_text.c_str(), value.c_str(),
                                           file.c_str()) != 0;
     }
+    DWORD attributes = ::GetFileAttributesA(file.c_str());
     std::string temp;
     bool ready = PrepareTemporaryCopy(file, separator, temp);
+    // No temporary file beside it (only the file itself is writable): the file is changed in place, the
+    // one way the setting can still be stored.
+    if (temp.empty() && attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+      return ::WritePrivateProfileStringA(section_text.c_str(), key_text.c_str(), value.c_str(),
+                                          file.c_str()) != 0;
+    }
     bool done =
         ready &&
         ::WritePrivateProfileStringA(section_text.c_str(), key_text.c_str(), value.c_str(), temp.c_str()) &&
         MoveFileOver(WidePath(temp), WidePath(file)) == ERROR_SUCCESS;
     if (!done && !temp.empty()) ::DeleteFileA(temp.c_str());
+    // The replacement carries the file's own attributes (hidden, system, archive), not the copy's.
+    if (done && attributes != INVALID_FILE_ATTRIBUTES) ::SetFileAttributesA(file.c_str(), attributes);
     return done;
+  }
+
+  bool IsOversized(const std::string& file) override {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!::GetFileAttributesExA(file.c_str(), GetFileExInfoStandard, &data)) return false;
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return false;
+    ULONGLONG size = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    return size > kMaxSettingsFileSize;
   }
 
   bool CanOpenForReading(const std::string& file) override {

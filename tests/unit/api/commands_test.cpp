@@ -20,6 +20,7 @@ using testing::ScriptedFactor;
 using testing::SpectralReply;
 
 using testing::kUntouched;
+constexpr const char* kInstrumentFile = "/opt/vk605/VK60512345.INI";
 
 // The export bodies over the driver's objects, with a scripted instrument on a fake line and a fake
 // clock, as the runtime wires them.
@@ -156,12 +157,16 @@ TEST_F(CommandsTest, TwoChannelMeasurementsAnswer1023) {
   EXPECT_TRUE(ui_.events.empty());
 }
 
-// The outcome is read from the status: a cancelled calibration still returns the connect's 0 and still
-// restarts the expiry period.
-TEST_F(CommandsTest, PerformCalibrationRestartsExpiryWhateverTheOutcome) {
+// A cancelled calibration still returns the connect's 0 (the outcome is read from the status), but it is
+// no calibration: it used to be recorded as one, date now and a fresh expiry, in memory and file.
+TEST_F(CommandsTest, CancelledCalibrationLeavesTheRecordAsItWas) {
+  profile_.WriteString("CALIBRATION", "CALIBRATION_DATE", "12/01/2026 09:00:00", kInstrumentFile);
+  profile_.WriteString("CALIBRATION", "EXPIRATION", "12/01/2026 13:00:00", kInstrumentFile);
   Connect();
+  validity_.Load("VK60512345", "/opt/vk605", '/');
   validity_.CountMeasurement();
   validity_.CountMeasurement();
+  clock_.Advance(60000);
   devices_.Reply("01XD\r", "01\r\n<00>\r\n");
   ui_.answers = {kIdCancel, kIdOk};
   EXPECT_EQ(commands_.PerformCalibration(), 0);
@@ -169,11 +174,42 @@ TEST_F(CommandsTest, PerformCalibrationRestartsExpiryWhateverTheOutcome) {
   EXPECT_EQ(ui_.boxes[1].text,
             "You have cancelled calibration.  You will not be able to take measurements until you calibrate "
             "the spectrophotometer.");
-  EXPECT_EQ(validity_.MeasurementCount(), 0);
-  EXPECT_TRUE(validity_.CalibrationDate().IsValid());
+  EXPECT_EQ(validity_.MeasurementCount(), 2);
+  EXPECT_EQ(FormatCalibrationDate(validity_.CalibrationDate()), "12/01/2026 09:00:00");
+  EXPECT_EQ(FormatCalibrationDate(validity_.Expiration()), "12/01/2026 13:00:00");
+  validity_.Save();
+  EXPECT_EQ(profile_.Value(kInstrumentFile, "CALIBRATION", "CALIBRATION_DATE"), "12/01/2026 09:00:00");
+  EXPECT_EQ(profile_.Value(kInstrumentFile, "CALIBRATION", "EXPIRATION"), "12/01/2026 13:00:00");
   char status[kTextBufferSize] = {};
   EXPECT_EQ(commands_.GetCalibrationStatus(status), 0);
   EXPECT_STREQ(status, "XREILL");
+}
+
+// A calibration that never reached the instrument (the port does not open) is not recorded either; the
+// export still returns the connect's failure.
+TEST_F(CommandsTest, CalibrationWithoutAnInstrumentLeavesTheRecordAsItWas) {
+  validity_.CountMeasurement();
+  devices_.FailOpen();
+  // No emulation; the calibration prompt is cancelled, as nothing ever reports calibrated.
+  ui_.answers = {kIdNo, kIdCancel, kIdOk};
+  EXPECT_NE(commands_.PerformCalibration(), 0);
+  EXPECT_EQ(validity_.MeasurementCount(), 1);
+}
+
+// A confirmed calibration restarts the period and reaches the file at once, not only at unload.
+TEST_F(CommandsTest, ConfirmedCalibrationIsRecordedAndSavedAtOnce) {
+  Connect();
+  validity_.Load("VK60512345", "/opt/vk605", '/');
+  validity_.CountMeasurement();
+  clock_.Advance(60000);
+  ui_.answers = {kIdOk};
+  EXPECT_EQ(commands_.PerformCalibration(), 0);
+  EXPECT_EQ(validity_.MeasurementCount(), 0);
+  // The sequence's own pauses take 5 s of the fake clock.
+  EXPECT_EQ(FormatCalibrationDate(validity_.CalibrationDate()), "12/08/2026 10:31:05");
+  EXPECT_EQ(profile_.Value(kInstrumentFile, "CALIBRATION", "CALIBRATION_DATE"), "12/08/2026 10:31:05");
+  EXPECT_EQ(profile_.Value(kInstrumentFile, "CALIBRATION", "EXPIRATION"), "12/08/2026 14:31:05");
+  EXPECT_EQ(profile_.Value(kInstrumentFile, "CALIBRATION", "MEASUREMENT_COUNT"), "0");
 }
 
 TEST_F(CommandsTest, BlackCalibrationChangesNothing) {
@@ -258,6 +294,38 @@ TEST_F(ConfigurationCommandsTest, SetPortStoresAndWritesANameThatFits) {
   EXPECT_EQ(configuration_.SetPort(nullptr), 0);
   EXPECT_STREQ(state_.settings.Port, "");
   EXPECT_EQ(devices_.open_attempts(), 0);
+}
+
+// Setters used to answer 0 when nothing reached the file; now 1, and the setting stays as it was.
+TEST_F(ConfigurationCommandsTest, SettersReportAValueThatCouldNotBeStored) {
+  settings_file_.Set("/opt/vk605/VK605.INI");
+  profile_.WriteString("MAIN", "PORT", "/dev/ttyFAKE", "/opt/vk605/VK605.INI");
+  profile_.SetUnwritable("/opt/vk605/VK605.INI");
+  EXPECT_EQ(configuration_.SetPort("/dev/ttyUSB1"), 1);
+  EXPECT_STREQ(state_.settings.Port, "/dev/ttyFAKE");
+  EXPECT_EQ(configuration_.SetBaudRate(19200), 1);
+  EXPECT_EQ(state_.settings.BaudRate, 9600);
+  EXPECT_EQ(configuration_.SetParity('2'), 1);
+  EXPECT_EQ(state_.settings.Parity, 0);
+  EXPECT_EQ(configuration_.SetStopBits('2'), 1);
+  EXPECT_EQ(state_.settings.StopBits, 0);
+  EXPECT_EQ(configuration_.SetByteSize('7'), 1);
+  EXPECT_EQ(state_.settings.ByteSize, 8);
+  EXPECT_EQ(configuration_.SetEmulationMode(1), 1);
+  EXPECT_EQ(state_.settings.EmulationMode, 0);
+  // A value that is kept in memory only needs no file.
+  EXPECT_EQ(configuration_.SetByteSize('6'), 0);
+  EXPECT_EQ(state_.settings.ByteSize, 6);
+  EXPECT_EQ(profile_.Value("/opt/vk605/VK605.INI", "MAIN", "PORT"), "/dev/ttyFAKE");
+  EXPECT_EQ(devices_.open_attempts(), 0);
+}
+
+TEST_F(ConfigurationCommandsTest, SettersLeaveAnOversizedSettingsFileAlone) {
+  settings_file_.Set("/opt/vk605/VK605.INI");
+  profile_.SetOversized("/opt/vk605/VK605.INI");
+  EXPECT_EQ(configuration_.SetBaudRate(19200), 1);
+  EXPECT_EQ(configuration_.SetPort("/dev/ttyUSB1"), 1);
+  EXPECT_EQ(profile_.Dump("/opt/vk605/VK605.INI"), "");
 }
 
 // A name one character too long for the field is refused: neither the port in use nor the stored one

@@ -1,5 +1,9 @@
 #include "api/driver_app.h"
 
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -94,6 +98,31 @@ TEST(DriverApp, PublishesProfilingIdOnlyIntoAnExistingKey) {
   with.registry.AddKey("Software\\Orvanta\\Spectrophotometers\\VK605");
   with.Load();
   EXPECT_EQ(with.registry.Value("Software\\Orvanta\\Spectrophotometers\\VK605", "CalveraID").value(), "23");
+}
+
+// A 200 MB VK605.INI took seconds and hundreds of megabytes to load, and every write copied it again.
+TEST(DriverApp, OversizedSettingsFileIsNeitherReadNorWritten) {
+  DriverRig rig;
+  rig.profile.SetOversized(kIni);
+  std::string log_path = ::testing::TempDir() + "vk605_oversized_settings.log";
+  std::remove(log_path.c_str());
+  rig.app = std::make_unique<DriverApp>(DriverAppContext{rig.state, rig.settings_file, rig.profile,
+                                                         rig.registry, rig.log, rig.validity, rig.channel,
+                                                         rig.ui, rig.engine, "/opt/vk605", '/'});
+  rig.log.StartLogFile(log_path);
+  rig.app->Startup();
+  EXPECT_STREQ(rig.state.settings.Port, "COM1:");
+  EXPECT_EQ(rig.state.settings.BaudRate, 9600);
+  rig.state.settings.BaudRate = 19200;
+  rig.Unload();
+  EXPECT_EQ(rig.profile.Dump(kIni), "");
+  std::ifstream log(log_path);
+  std::string text((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+  EXPECT_NE(text.find("SETTINGS: /opt/vk605/VK605.INI is larger than 1048576 bytes: not read, not written, "
+                      "defaults in use"),
+            std::string::npos)
+      << text;
+  std::remove(log_path.c_str());
 }
 
 TEST(DriverApp, UnloadClosesTheInstrumentAndWritesMainBack) {

@@ -61,6 +61,7 @@ TEST_F(CalibrationTest, CalibratedInstrumentConfirmedAtOnce) {
   EXPECT_EQ(rig_.ui.boxes[0].caption, "VK605");
   EXPECT_EQ(rig_.ui.boxes[0].type, 1u);  // OK/Cancel
   EXPECT_STREQ(rig_.state.CalibrationStatus, "CREILL");
+  EXPECT_EQ(rig_.state.ConfirmedCalibrations.load(), 1u);
 }
 
 // Every OK on a still uncalibrated instrument sends calibration mode again and prompts again.
@@ -71,6 +72,7 @@ TEST_F(CalibrationTest, OkBeforeTheInstrumentIsCalibratedPromptsAgain) {
   EXPECT_EQ(script_.Commands(), (Commands{"\r", "0601SM\r", "01XD\r", "AT\r,", "0601SM\r", "01XD\r", "AT\r,",
                                           "0601SM\r", "01XD\r", "AT\r,", "\r", "0101SM\r"}));
   EXPECT_EQ(BoxTexts(), (std::vector<std::string>{kInstructions, kInstructions, kInstructions}));
+  EXPECT_EQ(rig_.state.ConfirmedCalibrations.load(), 1u);
 }
 
 TEST_F(CalibrationTest, CancelWhileUncalibratedEndsWithoutMeasuringMode) {
@@ -81,6 +83,7 @@ TEST_F(CalibrationTest, CancelWhileUncalibratedEndsWithoutMeasuringMode) {
   EXPECT_EQ(rig_.ui.boxes[1].type, 0u);  // OK only
   EXPECT_EQ(script_.Commands(), (Commands{"\r", "0601SM\r", "01XD\r", "AT\r,", "\r"}));
   EXPECT_STREQ(rig_.state.CalibrationStatus, "XREILL");
+  EXPECT_EQ(rig_.state.ConfirmedCalibrations.load(), 0u);
 }
 
 TEST_F(CalibrationTest, CancelAfterTheInstrumentCalibratedEndsNormally) {
@@ -89,6 +92,7 @@ TEST_F(CalibrationTest, CancelAfterTheInstrumentCalibratedEndsNormally) {
   EXPECT_EQ(Calibrate(), 0);
   EXPECT_EQ(BoxTexts(), (std::vector<std::string>{kInstructions}));
   EXPECT_EQ(script_.Commands(), (Commands{"\r", "0601SM\r", "01XD\r", "AT\r,", "\r", "0101SM\r"}));
+  EXPECT_EQ(rig_.state.ConfirmedCalibrations.load(), 1u);
 }
 
 // A failed "0601SM" stops the mode commands, not the prompts; its result is returned at the end.
@@ -103,6 +107,8 @@ TEST_F(CalibrationTest, FailedCalibrationModeKeepsPromptingAndReturnsTheFailure)
   EXPECT_EQ(Calibrate(), result::kLinkFailure);
   EXPECT_EQ(script_.Commands(), (Commands{"\r", "0601SM\r", "01XD\r", "AT\r,", "01XD\r", "AT\r,", "\r"}));
   EXPECT_EQ(BoxTexts(), (std::vector<std::string>{kInstructions, kInstructions}));
+  // Calibrated at the answer, but the instrument never took the calibration mode: no calibration.
+  EXPECT_EQ(rig_.state.ConfirmedCalibrations.load(), 0u);
 }
 
 TEST_F(CalibrationTest, FailedCalibrationModeThenCancelReturnsUncalibrated) {
@@ -112,6 +118,7 @@ TEST_F(CalibrationTest, FailedCalibrationModeThenCancelReturnsUncalibrated) {
   rig_.ui.on_box = [this](const FakeUserInterface::Box&) { rig_.devices.StallOutput(false); };
   EXPECT_EQ(Calibrate(), result::kUncalibrated);
   EXPECT_EQ(BoxTexts(), (std::vector<std::string>{kInstructions, kCancelled}));
+  EXPECT_EQ(rig_.state.ConfirmedCalibrations.load(), 0u);
 }
 
 // The line stops draining once the status after the prompt was read: "0101SM" fails.
@@ -124,6 +131,8 @@ TEST_F(CalibrationTest, FailedMeasuringModeIsTheResult) {
   EXPECT_EQ(Calibrate(), result::kLinkFailure);
   EXPECT_EQ(script_.Commands(), (Commands{"\r", "0601SM\r", "01XD\r", "AT\r,", "\r", "0101SM\r"}));
   EXPECT_STREQ(rig_.state.CalibrationStatus, "CREILL");
+  // The instrument confirmed the calibration before the closing exchange failed.
+  EXPECT_EQ(rig_.state.ConfirmedCalibrations.load(), 1u);
 }
 
 // Codes 6, 7 and 123 run the sequence but return the connect-on-demand result, not its outcome.

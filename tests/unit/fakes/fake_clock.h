@@ -2,8 +2,11 @@
 
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <mutex>
 #include <optional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/clock.h"
@@ -37,6 +40,23 @@ class FakeClock : public Clock {
     return t;
   }
 
+  // A fake user locale: only the texts taught with SetLocaleDate parse; every text asked is recorded.
+  std::optional<LocalTime> ParseLocaleDateTime(std::string_view text) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    locale_parses_.emplace_back(text);
+    auto found = locale_dates_.find(std::string(text));
+    if (found == locale_dates_.end()) return std::nullopt;
+    return found->second;
+  }
+  void SetLocaleDate(const std::string& text, const LocalTime& time) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    locale_dates_[text] = time;
+  }
+  std::vector<std::string> LocaleParses() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return locale_parses_;
+  }
+
   void Advance(std::uint64_t ms) { ticks_ += ms; }
   void SetLocal(const LocalTime& t) {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -64,6 +84,8 @@ class FakeClock : public Clock {
   std::atomic<std::uint64_t> waited_ms_{0};
   mutable std::mutex mutex_;
   std::vector<Wait> waits_;
+  std::map<std::string, LocalTime> locale_dates_;
+  std::vector<std::string> locale_parses_;
   LocalTime local_{2026, 12, 8, 10, 30, 0};
   bool local_available_ = true;
 };

@@ -48,7 +48,7 @@ class FakePrivateProfile : public PrivateProfile {
                    const std::string& file) override {
     std::lock_guard<std::mutex> lock(mutex_);
     Record("write " + file + " [" + std::string(section) + "] " + std::string(key) + "=" + std::string(text));
-    if (unwritable_.count(file) != 0) return false;
+    if (unwritable_.count(file) != 0 || oversized_.count(file) != 0) return false;
     Section& target = SectionOf(files_[file], section);
     for (auto& entry : target.keys) {
       if (Same(entry.first, key)) {
@@ -63,6 +63,11 @@ class FakePrivateProfile : public PrivateProfile {
   bool CanOpenForReading(const std::string& file) override {
     std::lock_guard<std::mutex> lock(mutex_);
     return files_.count(file) != 0 && unreadable_.count(file) == 0;
+  }
+
+  bool IsOversized(const std::string& file) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return oversized_.count(file) != 0;
   }
 
   bool CreateEmpty(const std::string& file) override {
@@ -114,6 +119,12 @@ class FakePrivateProfile : public PrivateProfile {
     std::lock_guard<std::mutex> lock(mutex_);
     unwritable_.insert(file);
   }
+  // A file above the settings size limit: it exists, reads give the fallbacks, writes fail.
+  void SetOversized(const std::string& file) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    oversized_.insert(file);
+    files_[file];
+  }
   void SetUnreadable(const std::string& file) {
     std::lock_guard<std::mutex> lock(mutex_);
     unreadable_.insert(file);
@@ -160,7 +171,7 @@ class FakePrivateProfile : public PrivateProfile {
 
   std::optional<std::string> Find(const std::string& file, std::string_view section,
                                   std::string_view key) const {
-    if (unreadable_.count(file) != 0) return std::nullopt;
+    if (unreadable_.count(file) != 0 || oversized_.count(file) != 0) return std::nullopt;
     auto found = files_.find(file);
     if (found == files_.end()) return std::nullopt;
     for (const auto& s : found->second.sections) {
@@ -186,6 +197,7 @@ class FakePrivateProfile : public PrivateProfile {
   std::map<std::string, File> files_;
   std::set<std::string> unwritable_;
   std::set<std::string> unreadable_;
+  std::set<std::string> oversized_;
 };
 
 }  // namespace vk605::testing

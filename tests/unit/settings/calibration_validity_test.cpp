@@ -31,9 +31,7 @@ class CalibrationValidityTest : public ::testing::Test {
   std::string Stored(const char* key) {
     return profile_.Value(kCalibrationFile, "CALIBRATION", key).value_or("<absent>");
   }
-  void Seed(const char* key, const char* value) {
-    profile_.WriteString("CALIBRATION", key, value, kCalibrationFile);
-  }
+  void Seed(const char* key, const char* value) { profile_.WriteString("CALIBRATION", key, value, kCalibrationFile); }
   std::vector<std::string> Writes() const {
     std::vector<std::string> writes;
     for (const auto& call : profile_.calls) {
@@ -138,20 +136,136 @@ TEST_F(CalibrationValidityTest, DatesThatDoNotParseBecomeNowAndAreWrittenBackAsR
   EXPECT_EQ(Stored("CALIBRATION_DATE"), "");
 }
 
-TEST_F(CalibrationValidityTest, EmptySerialNumberKeepsTheCalibrationInTheMainFile) {
+// Without a serial number the record used to land in VK605.INI among the port settings, where every
+// instrument without one read it back. It is now kept in memory only.
+TEST_F(CalibrationValidityTest, EmptySerialNumberKeepsTheRecordOutOfTheMainFile) {
   profile_.WriteString("MAIN", "PORT", "COM1:", kMainFile);
   CalibrationValidity validity(current_, profile_, clock_);
   validity.Load("", kDirectory, '\\');
-  EXPECT_EQ(validity.Path(), kMainFile);
-  EXPECT_EQ(profile_.Value(kMainFile, "CALIBRATION", "HOURS"), "4");
-  EXPECT_EQ(profile_.Value(kMainFile, "MAIN", "PORT"), "COM1:");
+  EXPECT_EQ(validity.Path(), "");
+  validity.SetCountRule(1);
+  validity.SetLimits(4, 0, 0);
+  validity.ResetAfterCalibration();
+  validity.CountMeasurement();
+  EXPECT_EQ(validity.IsExpired(notifier_), 1);
+  validity.Save();
+  EXPECT_EQ(profile_.Dump(kMainFile), "[MAIN]\r\nPORT=COM1:\r\n");
+  EXPECT_EQ(validity.MeasurementCount(), 1);
 }
 
-TEST_F(CalibrationValidityTest, UncreatableSerialFileFallsBackToTheMainFile) {
+TEST_F(CalibrationValidityTest, SerialNumberThatIsTheModelNameAloneKeepsTheRecordOutOfTheMainFile) {
+  CalibrationValidity validity(current_, profile_, clock_);
+  validity.Load("VK605", kDirectory, '\\');
+  EXPECT_EQ(validity.Path(), "");
+  validity.Save();
+  EXPECT_FALSE(profile_.Exists(kMainFile));
+}
+
+// A later Load without a file starts the record afresh instead of keeping another instrument's.
+TEST_F(CalibrationValidityTest, LoadWithoutAFileStartsAfresh) {
+  Seed("MEASUREMENT_COUNT", "7");
+  Seed("HOURS", "9");
+  CalibrationValidity validity(current_, profile_, clock_);
+  validity.Load("A1234", kDirectory, '\\');
+  ASSERT_EQ(validity.MeasurementCount(), 7);
+  validity.Load("", kDirectory, '\\');
+  EXPECT_EQ(validity.MeasurementCount(), 0);
+  EXPECT_EQ(validity.Hours(), 4);
+  validity.Save();
+  EXPECT_EQ(Stored("MEASUREMENT_COUNT"), "7");
+}
+
+TEST_F(CalibrationValidityTest, UncreatableSerialFileGivesNoFile) {
   profile_.SetUnwritable(kCalibrationFile);
   CalibrationValidity validity(current_, profile_, clock_);
   validity.Load("A1234", kDirectory, '\\');
-  EXPECT_EQ(validity.Path(), kMainFile);
+  EXPECT_EQ(validity.Path(), "");
+  EXPECT_FALSE(profile_.Exists(kMainFile));
+}
+
+// The load time used to reach the file at unload as CALIBRATION_DATE (and a fake EXPIRATION), and was then
+// shown as a calibration that never happened.
+TEST_F(CalibrationValidityTest, FirstLoadDoesNotRecordTheLoadTimeAsACalibration) {
+  CalibrationValidity validity(current_, profile_, clock_);
+  validity.Load("A1234", kDirectory, '\\');
+  AdvanceSeconds(clock_, 30);
+  validity.CountMeasurement();
+  validity.Save();
+  EXPECT_EQ(Stored("CALIBRATION_DATE"), "");
+  EXPECT_EQ(Stored("EXPIRATION"), "");
+  EXPECT_EQ(Stored("MEASUREMENT_COUNT"), "1");
+  validity.ApplySpan(1.0);
+  validity.Save();
+  EXPECT_EQ(Stored("EXPIRATION"), "");
+}
+
+TEST_F(CalibrationValidityTest, UnparsableDatesAreSavedBackAsTheyWereRead) {
+  Seed("EXPIRATION", "garbage");
+  CalibrationValidity validity(current_, profile_, clock_);
+  validity.Load("A1234", kDirectory, '\\');
+  validity.Save();
+  EXPECT_EQ(Stored("EXPIRATION"), "garbage");
+  EXPECT_EQ(Stored("CALIBRATION_DATE"), "");
+}
+
+// The record reached the disk only at unload: a host that crashed lost the calibration and the count.
+TEST_F(CalibrationValidityTest, CountAndCalibrationAreSavedAsTheyChange) {
+  CalibrationValidity validity(current_, profile_, clock_);
+  validity.Load("A1234", kDirectory, '\\');
+  profile_.calls.clear();
+  validity.CountMeasurement();
+  EXPECT_EQ(Writes(), (std::vector<std::string>{"MEASUREMENT_COUNT=1"}));
+  profile_.calls.clear();
+  AdvanceSeconds(clock_, 10);
+  validity.ResetAfterCalibration();
+  EXPECT_EQ(Writes(), (std::vector<std::string>{"CALIBRATION_DATE=12/08/2026 10:30:10",
+                                                "EXPIRATION=12/08/2026 14:30:10", "MEASUREMENT_COUNT=0"}));
+  EXPECT_EQ(current_.Get(), kMainFile);
+  CalibrationValidity reloaded(current_, profile_, clock_);
+  reloaded.Load("A1234", kDirectory, '\\');
+  EXPECT_EQ(FormatCalibrationDate(reloaded.CalibrationDate()), "12/08/2026 10:30:10");
+}
+
+// What the driver wrote is read in its own form before any locale is asked, so a day-first locale
+// cannot exchange day and month.
+TEST_F(CalibrationValidityTest, WrittenFormIsParsedBeforeTheLocaleForm) {
+  Seed("CALIBRATION_DATE", "07/08/2026 10:00:00");
+  clock_.SetLocaleDate("07/08/2026 10:00:00", {2026, 8, 7, 10, 0, 0});
+  CalibrationValidity validity(current_, profile_, clock_);
+  validity.Load("A1234", kDirectory, '\\');
+  EXPECT_EQ(FormatCalibrationDate(validity.CalibrationDate()), "07/08/2026 10:00:00");
+  EXPECT_EQ(clock_.LocaleParses(), (std::vector<std::string>{}));
+}
+
+// Dates another program wrote in the user's locale form used to become now (and expire a second later).
+TEST_F(CalibrationValidityTest, LocaleFormIsParsedWhenTheWrittenFormDoesNot) {
+  Seed("EXPIRATION", "30.12.2026 14:05:09");
+  Seed("CALIBRATION_DATE", "31.02.2026 10:00:00");
+  Seed("bTIME", "1");
+  clock_.SetLocaleDate("30.12.2026 14:05:09", {2026, 12, 30, 14, 5, 9});
+  clock_.SetLocaleDate("31.02.2026 10:00:00", {2026, 2, 31, 10, 0, 0});  // no such day: refused
+  CalibrationValidity validity(current_, profile_, clock_);
+  validity.Load("A1234", kDirectory, '\\');
+  EXPECT_EQ(FormatCalibrationDate(validity.Expiration()), "12/30/2026 14:05:09");
+  EXPECT_EQ(FormatCalibrationDate(validity.CalibrationDate()), "12/08/2026 10:30:00");
+  EXPECT_EQ(clock_.LocaleParses(), (std::vector<std::string>{"30.12.2026 14:05:09", "31.02.2026 10:00:00"}));
+  AdvanceSeconds(clock_, 3600);
+  EXPECT_EQ(validity.IsExpired(notifier_), 0);
+  validity.Save();
+  EXPECT_EQ(Stored("EXPIRATION"), "12/30/2026 14:05:09");
+  EXPECT_EQ(Stored("CALIBRATION_DATE"), "31.02.2026 10:00:00");
+}
+
+TEST_F(CalibrationValidityTest, OversizedCalibrationFileIsNeitherReadNorWritten) {
+  profile_.SetOversized(kCalibrationFile);
+  CalibrationValidity validity(current_, profile_, clock_);
+  validity.Load("A1234", kDirectory, '\\');
+  EXPECT_EQ(validity.Hours(), 4);
+  EXPECT_EQ(validity.MeasurementLimit(), 250);
+  validity.CountMeasurement();
+  validity.ResetAfterCalibration();
+  validity.Save();
+  EXPECT_EQ(profile_.Dump(kCalibrationFile), "");
 }
 
 TEST_F(CalibrationValidityTest, SaveBeforeLoadWritesNothing) {

@@ -75,17 +75,28 @@ TEST(SettingsPathsTest, CalibrationFileIsNamedAfterTheSerialNumber) {
   EXPECT_TRUE(profile.Exists("C:\\DRV\\A1234.INI"));
 }
 
-TEST(SettingsPathsTest, EmptySerialNumberGivesTheMainFileWithoutTestingIt) {
+// A calibration record among the port settings of VK605.INI would be read back by any instrument
+// without a serial number: no serial number means no calibration file at all.
+TEST(SettingsPathsTest, EmptySerialNumberGivesNoCalibrationFile) {
   testing::FakePrivateProfile profile;
-  EXPECT_EQ(LocateCalibrationFile("C:\\DRV", "", '\\', profile), "C:\\DRV\\VK605.INI");
+  EXPECT_EQ(LocateCalibrationFile("C:\\DRV", "", '\\', profile), "");
   EXPECT_FALSE(profile.Exists("C:\\DRV\\VK605.INI"));
   EXPECT_EQ(profile.creations, 0);
 }
 
-TEST(SettingsPathsTest, UncreatableSerialFileFallsBackToTheMainFile) {
+TEST(SettingsPathsTest, SerialNumberNamingTheMainFileGivesNoCalibrationFile) {
+  testing::FakePrivateProfile profile;
+  EXPECT_EQ(LocateCalibrationFile("C:\\DRV", "VK605", '\\', profile), "");
+  EXPECT_EQ(LocateCalibrationFile("/opt/vk605", "vk605", '/', profile), "");
+  EXPECT_EQ(LocateCalibrationFile("C:\\DRV", "VK6051", '\\', profile), "C:\\DRV\\VK6051.INI");
+  EXPECT_EQ(profile.creations, 1);
+}
+
+TEST(SettingsPathsTest, UncreatableSerialFileGivesNoCalibrationFile) {
   testing::FakePrivateProfile profile;
   profile.SetUnwritable("C:\\DRV\\A1234.INI");
-  EXPECT_EQ(LocateCalibrationFile("C:\\DRV", "A1234", '\\', profile), "C:\\DRV\\VK605.INI");
+  EXPECT_EQ(LocateCalibrationFile("C:\\DRV", "A1234", '\\', profile), "");
+  EXPECT_FALSE(profile.Exists("C:\\DRV\\VK605.INI"));
 }
 
 }  // namespace

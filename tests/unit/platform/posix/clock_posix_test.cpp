@@ -69,3 +69,31 @@ INSTANTIATE_TEST_SUITE_P(FixedOffsets, SystemClockZone,
 
 }  // namespace
 }  // namespace vk605
+
+namespace vk605 {
+namespace {
+
+// The user's locale form comes from the environment's LC_TIME; in the C locale %x %X is
+// "%m/%d/%y %H:%M:%S", a form the driver's own four-digit-year reader does not take.
+TEST(SystemClockLocaleDates, ParsesTheUsersLocaleForm) {
+  testing::ScopedEnvironment all("LC_ALL", nullptr);
+  testing::ScopedEnvironment time("LC_TIME", "C");
+  std::optional<LocalTime> parsed = SystemClock().ParseLocaleDateTime("12/30/26 14:05:09");
+  ASSERT_TRUE(parsed.has_value());
+  EXPECT_EQ(parsed->year, 2026);
+  EXPECT_EQ(parsed->month, 12);
+  EXPECT_EQ(parsed->day, 30);
+  EXPECT_EQ(parsed->hour, 14);
+  EXPECT_EQ(parsed->minute, 5);
+  EXPECT_EQ(parsed->second, 9);
+  std::optional<LocalTime> date_only = SystemClock().ParseLocaleDateTime("07/30/04");
+  ASSERT_TRUE(date_only.has_value());
+  EXPECT_EQ(date_only->year, 2004);
+  EXPECT_EQ(date_only->hour, 0);
+  EXPECT_FALSE(SystemClock().ParseLocaleDateTime("30.12.2026 14:05:09").has_value());
+  EXPECT_FALSE(SystemClock().ParseLocaleDateTime("12/30/26 14:05:09 later").has_value());
+  EXPECT_FALSE(SystemClock().ParseLocaleDateTime("").has_value());
+}
+
+}  // namespace
+}  // namespace vk605
