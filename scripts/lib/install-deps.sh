@@ -20,6 +20,7 @@ VK605_BASE_PACKAGES=(
   liblcms2-dev
   libcairo2-dev
   nlohmann-json3-dev
+  libusb-1.0-0-dev
 )
 
 # shellcheck disable=SC2034 # used by the scripts that source this file
