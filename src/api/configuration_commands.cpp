@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "api/settings_exchange.h"
 #include "engine/result_code.h"
 #include "settings/one_line.h"
 #include "settings/shared_flag.h"
@@ -31,6 +32,7 @@ int ConfigurationCommands::SetPort(const char* name) {
   constexpr int kRefused = 1;
   if (!FitsField(s_.state.settings.Port, name)) return kRefused;
   CopyField(s_.state.settings.Port, name);
+  SelectLinkForPort(s_.state.settings);
   WriteMain("PORT", s_.state.settings.Port);
   return ReapplyPort();
 }
