@@ -4,10 +4,12 @@
 #include <cstdint>
 #include <cstring>
 #include <deque>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "fakes/fake_clock.h"
@@ -30,6 +32,11 @@ struct FakeUsbState {
   bool write_fails = false;
   std::set<std::uint8_t> failing_requests;  // control requests (setup byte 1 and value byte 2) that fail
   std::set<std::uint32_t> failing_pipe_resets;
+  // An instrument behind the bridge: each written command queues its reply as one IN transfer. The
+  // first entry of follow is taken when its command is written, and its text (when not empty) is queued
+  // after the reply, as the instrument sends it unasked later.
+  std::map<std::string, std::string> replies;
+  std::deque<std::pair<std::string, std::string>> follow;
 
   // What the driver saw.
   int driver_opens = 0;
@@ -77,6 +84,14 @@ class FakeUsbDevice final : public UsbDeviceHandle {
       state_.writes.emplace_back(static_cast<const char*>(buffer), size);
       state_.events.push_back("write");
       if (state_.write_fails) return Fail("LIBUSB_ERROR_IO", -1);
+      const std::string& command = state_.writes.back();
+      if (auto reply = state_.replies.find(command); reply != state_.replies.end()) {
+        state_.QueueReply(reply->second);
+      }
+      if (!state_.follow.empty() && state_.follow.front().first == command) {
+        if (!state_.follow.front().second.empty()) state_.QueueReply(state_.follow.front().second);
+        state_.follow.pop_front();
+      }
       return static_cast<long>(size);
     }
     state_.read_timeouts.push_back(timeout_ms);
