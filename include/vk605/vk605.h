@@ -263,7 +263,7 @@ VK605_API int VK605_CALL DisableEmbeddedCalvera(void);
 VK605_API int VK605_CALL EnableEmbeddedCalvera(void);
 VK605_API int VK605_CALL ResetEmbeddedCalveraExpiration(void);
 
-/* ---- USB pipe access (FT8U100AX bridge: libusb on Linux; on Windows no bridge is found yet) ---- */
+/* ---- USB pipe access (FT8U100AX bridge: libusb on Linux, the bridge's kernel driver on Windows) ---- */
 
 typedef struct VK605UsbDevice VK605UsbDevice;
 /* Filled by FT8U100AX_ListenPipe in caller-provided memory (36 bytes on 32-bit Windows). */
