@@ -265,7 +265,7 @@ VK605_API int VK605_CALL DisableEmbeddedCalvera(void);
 VK605_API int VK605_CALL EnableEmbeddedCalvera(void);
 VK605_API int VK605_CALL ResetEmbeddedCalveraExpiration(void);
 
-/* ---- USB pipe access (FT8U100AX bridge; without its kernel driver every call reports no device) ---- */
+/* ---- USB pipe access (FT8U100AX bridge: libusb on Linux, the bridge's kernel driver on Windows) ---- */
 
 typedef struct VK605UsbDevice VK605UsbDevice;
 /* Filled by FT8U100AX_ListenPipe in caller-provided memory (36 bytes on 32-bit Windows). */
@@ -276,7 +276,7 @@ typedef struct VK605ListenRecord {
   unsigned int transfer_size;
   void* process_function;
   void* process_context;
-  volatile int stop;
+  int stop; /* set once the listening ends; the driver reads and writes it atomically */
   void* thread;
   char* reply;
 } VK605ListenRecord;

@@ -24,6 +24,7 @@ VK605_BASE_PACKAGES=(
   argyll
   libgtk-3-dev
   xvfb
+  libusb-1.0-0-dev
 )
 
 # shellcheck disable=SC2034 # used by the scripts that source this file

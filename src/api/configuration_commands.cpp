@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "api/settings_exchange.h"
 #include "engine/result_code.h"
 #include "settings/one_line.h"
 #include "settings/shared_flag.h"
@@ -38,6 +39,7 @@ int ConfigurationCommands::SetPort(const char* name) {
   if (!FitsField(s_.state.settings.Port, name)) return kRefused;
   if (!WriteMain("PORT", name != nullptr ? name : "")) return kNotStored;
   CopyField(s_.state.settings.Port, name);
+  SelectLinkForPort(s_.state.settings);
   return ReapplyPort();
 }
 

@@ -7,6 +7,7 @@
 #include "platform/panel_toolkit.h"
 #include "platform/platform_ui.h"
 #include "platform/serial_device.h"
+#include "platform/usb_bridge.h"
 #include "settings/settings_paths.h"
 #include "transport/comm_channel.h"
 #include "ui/expiry_message.h"
@@ -28,7 +29,7 @@ class Runtime {
       : module_path_(ModuleFilePath()),
         settings_directory_(DirectoryForSettings(module_path_)),
         validity_(settings_file_, SystemPrivateProfile(), SystemClock()),
-        channel_(SystemSerialDevices(), SystemClock(), log_),
+        channel_(SystemSerialDevices(), SystemUsb(), SystemClock(), log_),
         log_(SystemClock()),
         ui_(SystemPlatformUi(), log_),
         expiry_(ui_),
@@ -54,6 +55,7 @@ class Runtime {
         panel_(SystemPanelToolkit()),
         app_(DriverAppContext{state_, settings_file_, SystemPrivateProfile(), SystemRegistry(), log_,
                               validity_, channel_, ui_, engine_, settings_directory_, PathSeparator()}) {
+    channel_.Usb().SetMessageSink([this](const char* text) { ui_.MessageBox(text, kDriverCaption, kMbOk); });
     app_.Startup();
   }
   ~Runtime() { app_.Exit(); }

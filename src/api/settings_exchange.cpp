@@ -1,5 +1,7 @@
 #include "api/settings_exchange.h"
 
+#include "transport/link.h"
+
 namespace vk605 {
 
 std::string ParityText(std::uint8_t parity) {
@@ -55,8 +57,14 @@ void ExchangePort(IniDocument& document, SettingsBlock& settings, int save_only)
 
 }  // namespace
 
+void SelectLinkForPort(SettingsBlock& settings) {
+  settings.CommPortType = static_cast<std::int32_t>(LinkTypeForPortName(settings.Port));
+}
+
 void ExchangePortSettings(IniDocument& document, SettingsBlock& settings, int save_only) {
   ExchangePort(document, settings, save_only);
+  // The port type is not stored: the port name "USB" selects the USB bridge.
+  if (save_only == 0) SelectLinkForPort(settings);
   document.ExchangeInt("BAUDRATE", &settings.BaudRate, save_only);
   std::string parity = ParityText(settings.Parity);
   document.ExchangeString("PARITY", &parity, save_only);

@@ -20,5 +20,7 @@ std::uint8_t StopBitsFromText(const std::string& text);  // "1" 0, "2" 2, "1.5" 
 // (save_only 0) or written (save_only 1). A stored PORT longer than Port holds is loaded cut and stays
 // whole in the file: neither the load nor a later write of the unchanged cut replaces it.
 void ExchangePortSettings(IniDocument& document, SettingsBlock& settings, int save_only);
+// CommPortType from the port name: 2 (USB) for "USB" in any case, else 1 (serial).
+void SelectLinkForPort(SettingsBlock& settings);
 
 }  // namespace vk605

@@ -1,11 +1,12 @@
 #include "api/usb_pipe_commands.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
-#include <thread>
+#include <memory>
 #include <vector>
 
-#include "transport/usb_pipes.h"
+#include "platform/host_thread.h"
 
 namespace vk605 {
 namespace {
@@ -14,42 +15,62 @@ using ReadFunction = int (*)(VK605UsbDevice*, void*, unsigned);
 using HaltFunction = int (*)(VK605UsbDevice*);
 using ProcessFunction = int (*)(const void*, unsigned, void*, char*);
 
+constexpr std::size_t kListenStackSize = 4096;
+
+std::atomic_ref<int> StopFlag(VK605ListenRecord* record) {
+  return std::atomic_ref<int>(record->stop);
+}
+
+unsigned long RunListener(void* record) {
+  return UsbPipeCommands::ListenHandler(static_cast<VK605ListenRecord*>(record));
+}
+
 }  // namespace
 
 int UsbPipeCommands::CountDevices(std::uint32_t vendor_id, std::uint32_t product_id) {
-  return UsbPipes::CountDevices(vendor_id, product_id);
+  return UsbPipes::CountDevices(system_, vendor_id, product_id);
 }
 
 VK605UsbDevice* UsbPipeCommands::Open(std::uint32_t unique_id, std::uint32_t configuration,
                                       std::uint32_t interface_number, std::uint32_t alternate) {
-  // Without the kernel driver no device opens, so there is never a device object to hand out; the
-  // attempt leaves its failure in the error text.
-  static_cast<void>(UsbPipes::Open(unique_id, configuration, interface_number, alternate));
-  return nullptr;
+  std::unique_ptr<UsbPipeDevice> pipes =
+      UsbPipes::Open(system_, unique_id, configuration, interface_number, alternate);
+  if (pipes == nullptr) return nullptr;
+  auto* device = new VK605UsbDevice;
+  device->pipes = std::move(*pipes);
+  return device;
 }
 
-void UsbPipeCommands::Close(VK605UsbDevice*) {}
-
-int UsbPipeCommands::Transfer(VK605UsbDevice*) {
-  return UsbPipes::Transfer();
+void UsbPipeCommands::Close(VK605UsbDevice* device) {
+  delete device;
 }
 
-int UsbPipeCommands::PurgeTransmitBuffer(VK605UsbDevice* device) {
-  return UsbPipes::PurgeTransmitBuffer(device != nullptr);
+void UsbPipeCommands::GetDeviceInfo(VK605UsbDevice* device, void* info) {
+  if (device == nullptr || info == nullptr) return;
+  std::memcpy(info, device->pipes.info.data(), device->pipes.info.size());
 }
 
 int UsbPipeCommands::GetDriverHandle(void* scan_record) {
-  return UsbPipes::GetDriverHandle(scan_record);
+  std::unique_ptr<UsbDriver> driver;
+  bool open = UsbPipes::OpenDriver(system_, driver) == UsbDriverStatus::kOpen;
+  // No export takes the driver handle back, so the record gets a token for it and the driver is closed
+  // again at once.
+  std::int32_t handle = open ? 1 : -1;
+  if (scan_record != nullptr) std::memcpy(scan_record, &handle, sizeof(handle));
+  return open ? 1 : 0;
+}
+
+unsigned UsbPipeCommands::TransferSize(VK605UsbDevice* device) {
+  if (device == nullptr) return 0;
+  std::uint32_t size = 0;
+  std::memcpy(&size, device->pipes.info.data() + 7 * sizeof size, sizeof size);
+  return size;
 }
 
 void* UsbPipeCommands::ListenToPipe(VK605ListenRecord* record) {
   if (record == nullptr) return nullptr;
-  record->stop = 0;
-  try {
-    record->thread = new std::thread([record] { ListenHandler(record); });
-  } catch (...) {
-    record->thread = nullptr;
-  }
+  StopFlag(record).store(0);
+  record->thread = StartHostThread(RunListener, record, kListenStackSize);
   return record->thread;
 }
 
@@ -60,25 +81,26 @@ unsigned long UsbPipeCommands::ListenHandler(VK605ListenRecord* record) {
   auto process = reinterpret_cast<ProcessFunction>(record->process_function);
   std::vector<char> buffer(record->transfer_size > 0 ? record->transfer_size : 1);
   PipeReply reply;
-  char text[UsbPipes::kTextSize];
-  while (record->stop == 0) {
+  std::vector<char> text(UsbPipes::kTextSize);
+  while (StopFlag(record).load() == 0) {
     int count = read(record->device, buffer.data(), static_cast<unsigned>(buffer.size()));
-    if (record->stop != 0) break;
+    if (StopFlag(record).load() != 0) break;
     if (count == -1) {
       std::fputs("Transfer failed\n", stdout);
       break;
     }
     if (process != nullptr && count > 0) {
       text[0] = '\0';
-      process(buffer.data(), static_cast<unsigned>(count), record->process_context, text);
-      reply.AddTransfer(text);
+      process(buffer.data(), static_cast<unsigned>(count), record->process_context, text.data());
+      text.back() = '\0';
+      reply.AddTransfer(text.data());
     }
     if (reply.IsComplete()) {
       const std::string& complete = reply.Text();
       char* copy = new char[complete.size() + 1];
       std::memcpy(copy, complete.c_str(), complete.size() + 1);
       record->reply = copy;
-      record->stop = 1;
+      StopFlag(record).store(1);
       if (halt != nullptr) halt(record->device);
       break;
     }
@@ -88,17 +110,11 @@ unsigned long UsbPipeCommands::ListenHandler(VK605ListenRecord* record) {
 
 int UsbPipeCommands::CloseListening(VK605ListenRecord* record) {
   if (record == nullptr || record->thread == nullptr) return 0;
-  record->stop = 1;
+  StopFlag(record).store(1);
   if (record->halt_function != nullptr) reinterpret_cast<HaltFunction>(record->halt_function)(record->device);
-  auto* worker = static_cast<std::thread*>(record->thread);
-  if (worker->joinable()) worker->join();
-  delete worker;
+  int closed = JoinAndCloseHostThread(record->thread);
   record->thread = nullptr;
-  return 1;
-}
-
-int UsbPipeCommands::ProcessData(const void* data, unsigned count, char* text) {
-  return UsbPipes::ProcessData(data, count, text);
+  return closed;
 }
 
 }  // namespace vk605

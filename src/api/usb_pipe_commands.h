@@ -2,7 +2,14 @@
 
 #include <cstdint>
 
+#include "platform/usb_bridge.h"
+#include "transport/usb_pipes.h"
 #include "vk605/vk605.h"
+
+// The device record handed to hosts.
+struct VK605UsbDevice {
+  vk605::UsbPipeDevice pipes;
+};
 
 namespace vk605 {
 
@@ -10,18 +17,26 @@ namespace vk605 {
 // the transport layer on the other.
 class UsbPipeCommands {
  public:
-  static int CountDevices(std::uint32_t vendor_id, std::uint32_t product_id);
-  static VK605UsbDevice* Open(std::uint32_t unique_id, std::uint32_t configuration,
-                              std::uint32_t interface_number, std::uint32_t alternate);
+  explicit UsbPipeCommands(UsbSystem& system) : system_(system) {}
+
+  int CountDevices(std::uint32_t vendor_id, std::uint32_t product_id);
+  VK605UsbDevice* Open(std::uint32_t unique_id, std::uint32_t configuration, std::uint32_t interface_number,
+                       std::uint32_t alternate);
   static void Close(VK605UsbDevice* device);
-  static int Transfer(VK605UsbDevice* device);
-  static int PurgeTransmitBuffer(VK605UsbDevice* device);
-  static int GetDriverHandle(void* scan_record);
+  static void GetDeviceInfo(VK605UsbDevice* device, void* info);
+  // 1 with the handle stored in the record's first word; 0 with -1 stored.
+  int GetDriverHandle(void* scan_record);
+  // The transfer size of a listening pipe: word 7 of the device's information; 0 without a device.
+  static unsigned TransferSize(VK605UsbDevice* device);
+  static UsbPipeDevice* Pipes(VK605UsbDevice* device) { return device == nullptr ? nullptr : &device->pipes; }
+
   // Starts the listening thread on a record filled by the caller or by ListenPipe.
   static void* ListenToPipe(VK605ListenRecord* record);
   static unsigned long ListenHandler(VK605ListenRecord* record);
   static int CloseListening(VK605ListenRecord* record);
-  static int ProcessData(const void* data, unsigned count, char* text);
+
+ private:
+  UsbSystem& system_;
 };
 
 }  // namespace vk605

@@ -75,7 +75,24 @@ ScopedReadCancel::~ScopedReadCancel() {
   t_read_cancel = previous_;
 }
 
-SerialPort::SerialPort(SerialDevices& devices, Clock& clock) : clock_(clock), devices_(devices) {}
+SerialPort::SerialPort(SerialDevices& devices, Clock& clock, const ReplyMatcher& matcher)
+    : clock_(clock), devices_(devices), matcher_(matcher) {}
+
+LinkResult SerialPort::Exchange(const char* command, bool read_only, bool hold_open, char* reply) {
+  LinkResult result = LinkResult::kFailed;
+  if (OpenPort(port_name_, baud_rate_) == LinkResult::kDone) {
+    if (read_only) {
+      result = ReadPort(reply);
+    } else {
+      result = WritePort(command);
+      if (result == LinkResult::kDone) static_cast<void>(ReadPort(reply));
+    }
+  }
+  // A held port whose line failed (the instrument unplugged, the device gone) would fail every later
+  // exchange; closed, the next exchange opens the device again.
+  if (!hold_open || line_failed_) static_cast<void>(ClosePort());
+  return result;
+}
 
 void SerialPort::SetLineSettings(const LineSettings& settings) {
   line_settings_ = settings;
@@ -111,11 +128,11 @@ int SerialPort::GetDefaultLineSettings(LineSettings& out) {
   return 0;
 }
 
-int SerialPort::OpenPort(const std::string& name, std::uint32_t /*baud*/) {
+LinkResult SerialPort::OpenPort(const std::string& name, std::uint32_t /*baud*/) {
   // The line settings carry the speed; an open port keeps the settings it was opened with.
-  if (handle_ != nullptr || name.empty()) return 0;
+  if (handle_ != nullptr || name.empty()) return LinkResult::kDone;
   std::unique_ptr<SerialHandle> device = devices_.Open(name);
-  if (device == nullptr) return 111;
+  if (device == nullptr) return LinkResult::kUnopenable;
   // None of these decides whether the port is usable: a device that refuses one still exchanges bytes.
   static_cast<void>(device->SetEventMaskCharReceived(true));
   static_cast<void>(device->SetQueueSizes(kQueueSize, kQueueSize));
@@ -123,26 +140,26 @@ int SerialPort::OpenPort(const std::string& name, std::uint32_t /*baud*/) {
   if (line_settings_set_) static_cast<void>(device->SetLineSettings(line_settings_));
   static_cast<void>(device->Purge(kPurgeTxClear | kPurgeRxClear));
   handle_ = std::move(device);
-  return 0;
+  return LinkResult::kDone;
 }
 
-int SerialPort::ClosePort() {
-  if (handle_ == nullptr) return 0;
+LinkResult SerialPort::ClosePort() {
+  if (handle_ == nullptr) return LinkResult::kDone;
   static_cast<void>(handle_->SetEventMaskCharReceived(false));
   static_cast<void>(handle_->ClearDtr());
   static_cast<void>(handle_->Purge(kPurgeAll));
   handle_.reset();
   line_failed_ = false;
-  return 0;
+  return LinkResult::kDone;
 }
 
-int SerialPort::WritePort(const char* text) {
-  if (handle_ == nullptr) return 0;
+LinkResult SerialPort::WritePort(const char* text) {
+  if (handle_ == nullptr) return LinkResult::kDone;
   std::size_t waiting = 0;
   bool output_empty = false;
   if (!handle_->ClearErrors(waiting, output_empty)) {
     line_failed_ = true;
-    return 2;
+    return LinkResult::kFailed;
   }
   // Whatever an earlier exchange left unread is thrown away before the command goes out.
   static_cast<void>(handle_->Purge(kPurgeAll));
@@ -150,32 +167,32 @@ int SerialPort::WritePort(const char* text) {
   static_cast<void>(handle_->Write(text, length));
   std::uint64_t limit =
       std::uint64_t{timeouts_.write_total_multiplier} * length + timeouts_.write_total_constant;
-  if (WaitForDrain(*handle_, clock_, limit)) return 0;
+  if (WaitForDrain(*handle_, clock_, limit)) return LinkResult::kDone;
   line_failed_ = true;
-  return 2;
+  return LinkResult::kFailed;
 }
 
-int SerialPort::ReadPort(char* buffer) {
-  if (handle_ == nullptr) return 31;
+LinkResult SerialPort::ReadPort(char* buffer) {
+  if (handle_ == nullptr) return LinkResult::kNoDevice;
   buffer[0] = '\0';
   std::uint64_t start = clock_.TickMs();
   std::size_t total = 0;
   for (;;) {
-    ReadStep step = ReadAvailable(*handle_, GetExpectedLength(), buffer, total);
+    ReadStep step = ReadAvailable(*handle_, matcher_.GetExpectedLength(), buffer, total);
     if (step == ReadStep::kFailed) {
       line_failed_ = true;
-      return 2;
+      return LinkResult::kFailed;
     }
     std::uint64_t elapsed = clock_.TickMs() - start;
-    bool timed_out = elapsed > GetTimeout();
-    if (IsComplete(buffer, total)) return timed_out ? 2 : 0;
-    if (timed_out || step == ReadStep::kFull || ReadCancelled()) return 2;
+    bool timed_out = elapsed > matcher_.GetTimeout();
+    if (matcher_.IsComplete(buffer, total)) return timed_out ? LinkResult::kFailed : LinkResult::kDone;
+    if (timed_out || step == ReadStep::kFull || ReadCancelled()) return LinkResult::kFailed;
     // Waiting one millisecond past the time-out lets the next pass see it as passed.
-    std::uint64_t remaining = GetTimeout() - elapsed + 1;
+    std::uint64_t remaining = matcher_.GetTimeout() - elapsed + 1;
     if (t_read_cancel != nullptr) remaining = std::min<std::uint64_t>(remaining, kCancelCheckMs);
     if (!handle_->WaitForInput(static_cast<std::uint32_t>(std::min<std::uint64_t>(remaining, UINT32_MAX)))) {
       line_failed_ = true;
-      return 2;
+      return LinkResult::kFailed;
     }
   }
 }

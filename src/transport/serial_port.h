@@ -8,14 +8,10 @@
 
 #include "platform/clock.h"
 #include "platform/serial_device.h"
+#include "transport/link.h"
 #include "transport/reply_matcher.h"
 
 namespace vk605 {
-
-// Size of every reply buffer, terminator included.
-inline constexpr std::size_t kReplyBufferSize = 8192;
-
-enum class LinkType : std::int32_t { kNone = 0, kSerial = 1, kUsb = 2 };
 
 // For its lifetime, the reads of the constructing thread give up with result 2 as soon as cancel is true
 // (they then wait for input in short steps): a worker whose result no one will take abandons its
@@ -31,14 +27,20 @@ class ScopedReadCancel {
   const std::atomic<bool>* previous_;
 };
 
-// The serial-port layer: open with the stored line settings and time-outs, purge, write, and read until
+// The serial-port link: open with the stored line settings and time-outs, purge, write, and read until
 // the matcher says the reply is complete or the time-out passes.
-class SerialPort : public ReplyMatcher {
+class SerialPort final : public Link {
  public:
-  SerialPort(SerialDevices& devices, Clock& clock);
+  SerialPort(SerialDevices& devices, Clock& clock, const ReplyMatcher& matcher);
 
-  void SetLinkType(std::int32_t type) { link_type_ = type; }
-  std::int32_t GetLinkType() const { return link_type_; }
+  LinkResult Open() override { return OpenPort(port_name_, baud_rate_); }
+  LinkResult Close() override { return ClosePort(); }
+  bool IsOpen() const override { return IsPortOpen(); }
+  // One attempt. A read that times out after a good write still reports the write's kDone: the reply is
+  // handed back as far as it arrived. Read-only: the read's result.
+  LinkResult Exchange(const char* command, bool read_only, bool hold_open, char* reply) override;
+  LinkResult ReadUnasked(char* reply) override { return ReadPort(reply); }
+
   void SetPortName(const std::string& name) { port_name_ = name; }
   const std::string& GetPortName() const { return port_name_; }
   void SetLineBaudRate(std::uint32_t baud) { baud_rate_ = baud; }
@@ -51,24 +53,23 @@ class SerialPort : public ReplyMatcher {
                       std::uint32_t write_total_constant);
   int GetDefaultLineSettings(LineSettings& out);
 
-  // 0, or 111 when the device cannot be opened.
-  int OpenPort(const std::string& name, std::uint32_t baud);
-  int ClosePort();
+  // kDone, or kUnopenable when the device cannot be opened.
+  LinkResult OpenPort(const std::string& name, std::uint32_t baud);
+  LinkResult ClosePort();
   bool IsPortOpen() const { return handle_ != nullptr; }
   // True once the open line failed (hung up, vanished, or its state unreadable) until ClosePort: such a
   // port is closed after the exchange even when it is held open, so the next exchange opens it afresh.
   bool HasLineFailed() const { return line_failed_; }
-  // 0, or 2 when the line state cannot be read.
-  int WritePort(const char* text);
-  // buffer holds kReplyBufferSize bytes. 0 complete; 2 timed out, line failure or overflow; 31 no port.
-  int ReadPort(char* buffer);
-
- protected:
-  Clock& clock_;
+  // kDone, or kFailed when the line state cannot be read.
+  LinkResult WritePort(const char* text);
+  // buffer holds kReplyBufferSize bytes. kDone complete; kFailed timed out, line failure or overflow;
+  // kNoDevice no port.
+  LinkResult ReadPort(char* buffer);
 
  private:
+  Clock& clock_;
   SerialDevices& devices_;
-  std::int32_t link_type_ = 0;
+  const ReplyMatcher& matcher_;
   std::uint32_t baud_rate_ = 38400;
   std::string port_name_ = "COM1:";
   std::unique_ptr<SerialHandle> handle_;

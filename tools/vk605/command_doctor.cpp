@@ -18,6 +18,7 @@
 #include "session.h"
 #include "text_format.h"
 #include "tool_error.h"
+#include "usb_bridges.h"
 
 namespace vk605::tool {
 
@@ -111,6 +112,39 @@ bool InGroup(gid_t gid) {
   return count > 0 && std::find(groups.begin(), groups.begin() + count, gid) != groups.begin() + count;
 }
 
+// Port USB: the driver opens the first usable bridge of vendor 0971 through libusb, which needs read and
+// write access to its /dev/bus/usb node.
+ExitCode CheckUsbBridge(Findings& findings, Session& session) {
+  std::vector<UsbBridge> bridges = FindUsbBridges();
+  if (bridges.empty()) {
+    findings.Report("port", Verdict::kFail, "port USB: no USB bridge of vendor 0971 is connected",
+                    "connect the instrument by USB and switch it on; vk605 ports lists what is found");
+    return ExitCode::kNoInstrument;
+  }
+  const UsbBridge& bridge = bridges.front();
+  findings.Report("port", Verdict::kOk, "port USB: bridge " + bridge.usb_id + " at " + bridge.node);
+  if (bridge.accessible) {
+    findings.Report("access", Verdict::kOk, "you may open " + bridge.node + " for reading and writing");
+  } else {
+    findings.Report("access", Verdict::kFail, "you may not open " + bridge.node,
+                    "install the udev rule (packaging/70-vk605.rules, sudo cmake --install), which gives the "
+                    "logged-in user access to the bridge, then plug the instrument in again");
+    return ExitCode::kNoInstrument;
+  }
+  try {
+    session.Initialize();
+    InstrumentIdentity identity = session.Identity();
+    findings.Report("instrument", Verdict::kOk,
+                    "an instrument answers: " + identity.model + " serial " + identity.serial +
+                        ", firmware " + identity.firmware);
+  } catch (const ToolError& error) {
+    findings.Report("instrument", Verdict::kFail, std::string("no instrument answers: ") + error.what(),
+                    "another program may hold the bridge; the diagnostics log names the USB error");
+    return ExitCode::kNoInstrument;
+  }
+  return findings.Failed() ? ExitCode::kFailure : ExitCode::kOk;
+}
+
 }  // namespace
 
 ExitCode RunDoctor(const Invocation& invocation) {
@@ -127,6 +161,7 @@ ExitCode RunDoctor(const Invocation& invocation) {
                     "vk605 config set port /dev/ttyUSB0 (vk605 ports lists the candidates)");
     return ExitCode::kNoInstrument;
   }
+  if (IsUsbPort(port)) return CheckUsbBridge(findings, session);
   std::string device = DeviceForPort(port);
   struct stat status {};
   if (::stat(device.c_str(), &status) != 0) {

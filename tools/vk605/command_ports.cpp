@@ -1,9 +1,10 @@
-// vk605 ports: serial devices that could reach the instrument.
+// vk605 ports: serial devices and USB bridges that could reach the instrument.
 #include <string>
 
 #include "commands.h"
 #include "output.h"
 #include "serial_candidates.h"
+#include "usb_bridges.h"
 
 namespace vk605::tool {
 
@@ -32,6 +33,23 @@ ExitCode RunPorts(const Invocation& invocation) {
     if (!c.kernel_driver.empty()) line += ", driver " + c.kernel_driver;
     line += ", group " + c.group + (c.accessible ? ", you may open it" : ", NOT accessible to you");
     if (!c.by_id.empty()) line += "\n    " + c.by_id;
+    out.Text(line + "\n");
+  }
+  // The instrument's own USB bridge is reached with the port name USB, not through a serial device.
+  for (const UsbBridge& b : FindUsbBridges()) {
+    out.Object(JsonObject()
+                   .Add("kind", "usb_bridge")
+                   .Add("path", b.node)
+                   .Add("port", "USB")
+                   .Add("usb_id", b.usb_id)
+                   .Add("description", b.description)
+                   .Add("usb_serial", b.usb_serial)
+                   .Add("accessible", b.accessible));
+    std::string line = b.node + "  usb " + b.usb_id;
+    if (!b.description.empty()) line += " \"" + b.description + "\"";
+    if (!b.usb_serial.empty()) line += " serial " + b.usb_serial;
+    line += std::string(", instrument USB bridge (port USB)") +
+            (b.accessible ? ", you may open it" : ", NOT accessible to you");
     out.Text(line + "\n");
   }
   return ExitCode::kOk;

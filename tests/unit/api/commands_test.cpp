@@ -328,6 +328,19 @@ TEST_F(ConfigurationCommandsTest, SettersLeaveAnOversizedSettingsFileAlone) {
   EXPECT_EQ(profile_.Dump("/opt/vk605/VK605.INI"), "");
 }
 
+TEST_F(ConfigurationCommandsTest, SetPortUsbInAnyCaseSelectsTheUsbLink) {
+  settings_file_.Set("/opt/vk605/VK605.INI");
+  EXPECT_EQ(configuration_.SetPort("Usb"), 0);
+  EXPECT_EQ(state_.settings.CommPortType, 2);
+  EXPECT_EQ(profile_.Value("/opt/vk605/VK605.INI", "MAIN", "PORT"), "Usb");
+  EXPECT_EQ(configuration_.SetPort("USB0"), 0);
+  EXPECT_EQ(state_.settings.CommPortType, 1);
+  EXPECT_EQ(configuration_.SetPort("USB"), 0);
+  EXPECT_EQ(configuration_.SetPort("COM3:"), 0);
+  EXPECT_EQ(state_.settings.CommPortType, 1);
+  EXPECT_EQ(devices_.open_attempts(), 0);
+}
+
 // A name one character too long for the field is refused: neither the port in use nor the stored one
 // changes, and the port is not reapplied.
 TEST_F(ConfigurationCommandsTest, SetPortRefusesANameLongerThanTheFieldHolds) {

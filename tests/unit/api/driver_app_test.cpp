@@ -80,6 +80,22 @@ TEST(DriverApp, StoredValuesReplaceDefaults) {
   EXPECT_EQ(rig.state.settings.CalveraEnabled, 0);
 }
 
+// The port name USB selects the bridge; the file keeps exactly what it held.
+TEST(DriverApp, StoredPortUsbSelectsTheUsbLinkAndChangesNothingStored) {
+  DriverRig rig;
+  rig.profile.WriteString("MAIN", "PORT", "uSb", kIni);
+  std::string before = rig.profile.Dump(kIni);
+  rig.Load();
+  EXPECT_EQ(rig.state.settings.CommPortType, 2);
+  rig.Unload();
+  EXPECT_EQ(rig.Main("PORT"), "uSb");
+  rig.profile.WriteString("MAIN", "PORT", "/dev/ttyUSB0", kIni);
+  rig.Load();
+  EXPECT_EQ(rig.state.settings.CommPortType, 1);
+  EXPECT_EQ(before.find("COMMPORT"), std::string::npos);
+  EXPECT_EQ(rig.profile.Dump(kIni).find("TYPE"), std::string::npos);
+}
+
 TEST(DriverApp, UnwritableDirectoryKeepsTheBareSettingsName) {
   DriverRig rig;
   rig.profile.SetUnwritable(kIni);

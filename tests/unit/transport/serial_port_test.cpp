@@ -20,25 +20,25 @@ constexpr std::uint32_t kPurgeClear = kPurgeTxClear | kPurgeRxClear;
 
 class SerialPortTest : public ::testing::Test {
  protected:
-  SerialPortTest() : fake_(clock_), port_(fake_, clock_) {}
+  SerialPortTest() : fake_(clock_), port_(fake_, clock_, matcher_) {}
 
   // Opens "COM3:" and sets the engine's completion rule: lines ending in CR LF, count lines.
   void OpenForLines(std::uint32_t lines, std::uint32_t timeout_ms = 500) {
     ASSERT_EQ(port_.OpenPort("COM3:", 9600), 0);
-    port_.SetTerminator("\r\n");
-    port_.SetCountedText("\r\n");
-    port_.SetRequiredCount(lines);
-    port_.SetTimeout(timeout_ms);
+    matcher_.SetTerminator("\r\n");
+    matcher_.SetCountedText("\r\n");
+    matcher_.SetRequiredCount(lines);
+    matcher_.SetTimeout(timeout_ms);
   }
 
   FakeClock clock_;
   FakeSerialDevices fake_;
+  ReplyMatcher matcher_;
   SerialPort port_;
   char reply_[kReplyBufferSize] = {};
 };
 
 TEST_F(SerialPortTest, StartsWithItsDefaults) {
-  EXPECT_EQ(port_.GetLinkType(), 0);
   EXPECT_EQ(port_.GetLineBaudRate(), 38400u);
   EXPECT_EQ(port_.GetPortName(), "COM1:");
   EXPECT_EQ(port_.GetHoldPortOpen(), 0);
@@ -284,7 +284,7 @@ TEST_F(SerialPortTest, ReadPortCompleteOnlyAfterTheTimeOutReturns2) {
 
 TEST_F(SerialPortTest, ReadPortAsksForTheExpectedLength) {
   ASSERT_EQ(port_.OpenPort("COM3:", 9600), 0);
-  port_.SetExpectedLength(5);
+  matcher_.SetExpectedLength(5);
   fake_.Deliver("abcdefg");
   EXPECT_EQ(port_.ReadPort(reply_), 0);
   EXPECT_STREQ(reply_, "abcde");

@@ -328,12 +328,13 @@ TEST_F(PtySerialDeviceTest, NulBytesAreKeptWithoutNullStripping) {
 
 // With the default line settings a reply's stray NULs neither cut the reply text short nor count.
 TEST_F(PtySerialDeviceTest, SerialPortReplyWithDefaultLineSettingsHoldsNoNul) {
-  SerialPort port(SystemSerialDevices(), SystemClock());
+  ReplyMatcher matcher;
+  SerialPort port(SystemSerialDevices(), SystemClock(), matcher);
   port.SetPortName(pty_.SlavePath());
-  port.SetTerminator("\r\n");
-  port.SetCountedText("\r\n");
-  port.SetRequiredCount(2);
-  port.SetTimeout(60000);
+  matcher.SetTerminator("\r\n");
+  matcher.SetCountedText("\r\n");
+  matcher.SetRequiredCount(2);
+  matcher.SetTimeout(60000);
   LineSettings settings;
   ASSERT_EQ(port.GetDefaultLineSettings(settings), 0);
   port.SetLineSettings(settings);
@@ -363,11 +364,12 @@ TEST_F(PtySerialDeviceTest, PurgeThrowsAwayArrivedInput) {
 
 // The serial-port layer over a real terminal: the read blocks on the device until the reply is complete.
 TEST_F(PtySerialDeviceTest, SerialPortExchangesAReplyArrivingInPieces) {
-  SerialPort port(SystemSerialDevices(), SystemClock());
-  port.SetTerminator("\r\n");
-  port.SetCountedText("\r\n");
-  port.SetRequiredCount(2);
-  port.SetTimeout(60000);
+  ReplyMatcher matcher;
+  SerialPort port(SystemSerialDevices(), SystemClock(), matcher);
+  matcher.SetTerminator("\r\n");
+  matcher.SetCountedText("\r\n");
+  matcher.SetRequiredCount(2);
+  matcher.SetTimeout(60000);
   port.SetPortTimeouts(0xFFFFFFFF, 0, 0, 0, 65000);
   ASSERT_EQ(port.OpenPort(pty_.SlavePath(), 9600), 0);
   ASSERT_EQ(port.WritePort("SV\r"), 0);
@@ -381,7 +383,7 @@ TEST_F(PtySerialDeviceTest, SerialPortExchangesAReplyArrivingInPieces) {
     pty_.Send("\r\n");
   });
   char reply[kReplyBufferSize];
-  int result = port.ReadPort(reply);
+  LinkResult result = port.ReadPort(reply);
   instrument.join();
   EXPECT_EQ(result, 0);
   EXPECT_STREQ(reply, "1.02\r\n>\r\n");

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vk605 {
+
+// The error the operating system or the USB library reported for the last failed request, kept for the
+// diagnostics log: its number (errno, GetLastError, a libusb code) and its name.
+struct UsbError {
+  long code = 0;
+  std::string name;
+};
+
+inline constexpr std::size_t kUsbDeviceInfoSize = 644;
+inline constexpr std::size_t kUsbScanInfoSize = 64;
+using UsbDeviceInfo = std::array<std::uint8_t, kUsbDeviceInfoSize>;
+
+// One device a scan lists: its unique id (nonzero, stable while it stays plugged in) and its information
+// entry, whose last 32-bit word is 0xFFFFFFFF when the device can be used.
+struct UsbScanEntry {
+  std::uint32_t unique_id = 0;
+  std::array<std::uint8_t, kUsbScanInfoSize> info{};
+};
+
+// One opened bridge. Pipes: 0x00 control, 0x02 bulk out, 0x82 bulk in.
+class UsbDeviceHandle {
+ public:
+  virtual ~UsbDeviceHandle() = default;
+  // One transfer on the pipe; setup (8 bytes) only for the control pipe. The bytes transferred, or -1.
+  virtual long Transfer(std::uint32_t pipe, bool read, void* buffer, std::size_t size,
+                        std::uint32_t timeout_ms, const std::uint8_t* setup) = 0;
+  // Ends the pipe's current transfer. The driver's result (nonzero = done).
+  virtual int Halt(std::uint32_t pipe) = 0;
+  // False when the driver rejects the request.
+  virtual bool ResetPipe(std::uint32_t pipe) = 0;
+  // The driver's result (nonzero = done).
+  virtual int ResetDevice() = 0;
+  virtual UsbError LastError() const = 0;
+};
+
+// One open handle to the bridge's driver.
+class UsbDriver {
+ public:
+  virtual ~UsbDriver() = default;
+  // The devices with these ids, in the driver's order; empty when there are none or the scan failed.
+  virtual std::vector<UsbScanEntry> Scan(std::uint32_t vendor_id, std::uint32_t product_id) = 0;
+  // Opens and claims the device; fills its information block (word 7: the bulk-in transfer size). Null
+  // when it cannot be opened (LastError tells why).
+  virtual std::unique_ptr<UsbDeviceHandle> OpenDevice(std::uint32_t unique_id, std::uint32_t configuration,
+                                                      std::uint32_t interface_number, std::uint32_t alternate,
+                                                      UsbDeviceInfo& info) = 0;
+  virtual UsbError LastError() const = 0;
+};
+
+enum class UsbDriverStatus { kOpen, kCannotOpen, kWrongVersion };
+
+class UsbSystem {
+ public:
+  virtual ~UsbSystem() = default;
+  // Opens the driver and checks its version; driver is set only when the result is kOpen.
+  virtual UsbDriverStatus OpenDriver(std::unique_ptr<UsbDriver>& driver) = 0;
+};
+
+// The system's USB access: libusb on POSIX, the bridge's kernel driver on Windows.
+UsbSystem& SystemUsb();
+// A system without the bridge's driver: every OpenDriver reports kCannotOpen.
+UsbSystem& NoUsb();
+
+}  // namespace vk605

@@ -1,0 +1,122 @@
+#include "api/usb_pipe_commands.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <deque>
+#include <string>
+#include <thread>
+
+#include "fakes/fake_clock.h"
+#include "fakes/fake_usb.h"
+
+namespace vk605 {
+namespace {
+
+// The transfers the listening thread's read function hands out, then -1.
+std::deque<std::string> g_transfers;
+std::atomic<int> g_halts{0};
+
+int ScriptedRead(VK605UsbDevice*, void* buffer, unsigned size) {
+  if (g_transfers.empty()) return -1;
+  std::string next = g_transfers.front();
+  g_transfers.pop_front();
+  std::size_t count = next.size() < size ? next.size() : size;
+  std::memcpy(buffer, next.data(), count);
+  return static_cast<int>(count);
+}
+int CountHalt(VK605UsbDevice*) {
+  return ++g_halts;
+}
+int Process(const void* data, unsigned count, void*, char* text) {
+  return UsbPipes::ProcessData(data, count, text);
+}
+
+VK605ListenRecord ScriptedRecord() {
+  VK605ListenRecord record{};
+  record.read_function = reinterpret_cast<void*>(&ScriptedRead);
+  record.halt_function = reinterpret_cast<void*>(&CountHalt);
+  record.process_function = reinterpret_cast<void*>(&Process);
+  record.transfer_size = 64;
+  return record;
+}
+
+TEST(UsbPipeListening, JoinsTransfersUntilThePromptThenStopsAndHalts) {
+  g_transfers = {"st<0", "st", "st0>", "stnever read"};
+  g_halts = 0;
+  VK605ListenRecord record = ScriptedRecord();
+  record.stop = 1;  // cleared by the start
+  ASSERT_NE(UsbPipeCommands::ListenToPipe(&record), nullptr);
+  EXPECT_NE(record.thread, nullptr);
+  // The thread sets the stop flag itself at the prompt; closing then waits for it and halts once more.
+  while (std::atomic_ref<int>(record.stop).load() == 0)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  EXPECT_EQ(UsbPipeCommands::CloseListening(&record), 1);
+  EXPECT_EQ(record.thread, nullptr);
+  ASSERT_NE(record.reply, nullptr);
+  EXPECT_STREQ(record.reply, "<00>");
+  EXPECT_EQ(record.stop, 1);
+  EXPECT_EQ(g_halts.load(), 2);
+  EXPECT_EQ(g_transfers.size(), 1u);
+  delete[] record.reply;
+}
+
+// The thread's body on the calling thread: a failed read ends it.
+TEST(UsbPipeListening, FailedTransferEndsTheListeningWithItsText) {
+  g_transfers = {"st<0"};
+  g_halts = 0;
+  VK605ListenRecord record = ScriptedRecord();
+  ::testing::internal::CaptureStdout();
+  EXPECT_EQ(UsbPipeCommands::ListenHandler(&record), 0u);
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Transfer failed\n");
+  EXPECT_EQ(record.reply, nullptr);
+  EXPECT_EQ(record.stop, 0);
+  EXPECT_EQ(g_halts.load(), 0);
+}
+
+TEST(UsbPipeListening, CloseWithoutThreadReturns0) {
+  VK605ListenRecord record{};
+  EXPECT_EQ(UsbPipeCommands::CloseListening(&record), 0);
+  EXPECT_EQ(UsbPipeCommands::CloseListening(nullptr), 0);
+  EXPECT_EQ(UsbPipeCommands::ListenToPipe(nullptr), nullptr);
+}
+
+TEST(UsbPipeCommands, OpenHandsOutADeviceWithItsInformation) {
+  testing::FakeClock clock;
+  testing::FakeUsbState state(clock);
+  testing::FakeUsbSystem system(state);
+  UsbPipeCommands pipes(system);
+  VK605UsbDevice* device = pipes.Open(0x0101, 0, 0, 0);
+  ASSERT_NE(device, nullptr);
+  EXPECT_EQ(UsbPipeCommands::TransferSize(device), 64u);
+  unsigned char info[644];
+  std::memset(info, 0xAA, sizeof info);
+  UsbPipeCommands::GetDeviceInfo(device, info);
+  EXPECT_EQ(info[28], 64);
+  EXPECT_EQ(info[643], 0);
+  EXPECT_EQ(state.open_devices, 1);
+  UsbPipeCommands::Close(device);
+  EXPECT_EQ(state.open_devices, 0);
+  EXPECT_EQ(UsbPipeCommands::TransferSize(nullptr), 0u);
+}
+
+TEST(UsbPipeCommands, DriverHandleIsStoredOrMinusOne) {
+  testing::FakeClock clock;
+  testing::FakeUsbState state(clock);
+  testing::FakeUsbSystem system(state);
+  UsbPipeCommands pipes(system);
+  std::int32_t record[4] = {7, 7, 7, 7};
+  EXPECT_EQ(pipes.GetDriverHandle(record), 1);
+  EXPECT_EQ(record[0], 1);
+  state.driver_status = UsbDriverStatus::kCannotOpen;
+  ::testing::internal::CaptureStdout();
+  EXPECT_EQ(pipes.GetDriverHandle(record), 0);
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Cannot open WinDriver device\n");
+  EXPECT_EQ(record[0], -1);
+  EXPECT_EQ(record[1], 7);
+}
+
+}  // namespace
+}  // namespace vk605
