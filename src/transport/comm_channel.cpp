@@ -6,7 +6,7 @@ CommChannel::CommChannel(SerialDevices& devices, Clock& clock, DiagnosticsLog& l
     : CommChannel(devices, NoUsb(), clock, log) {}
 
 CommChannel::CommChannel(SerialDevices& devices, UsbSystem& usb, Clock& clock, DiagnosticsLog& log)
-    : serial_(devices, clock, matcher_), usb_(usb, clock, log, matcher_), mutex_("UniCommMutex") {
+    : log_(log), serial_(devices, clock, matcher_), usb_(usb, clock, log, matcher_), mutex_("UniCommMutex") {
   // A reply of the bridge ends with the instrument's prompt until the engine sets its own rule.
   matcher_.SetTerminator(">");
   SetLinkType(static_cast<std::int32_t>(LinkType::kNone));

@@ -91,6 +91,7 @@ class CommChannel {
   // The link of the link type; null for none or an unknown type.
   Link* ActiveLink();
 
+  DiagnosticsLog& log_;
   ReplyMatcher matcher_;
   SerialPort serial_;
   UsbLink usb_;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -64,5 +65,10 @@ class HostTest : public ::testing::Test {
 
 // Loads the driver from directory into this process and installs the UI answers ui asks for.
 void WithDriver(const std::filesystem::path& directory, Ui ui, const std::function<void(Driver&)>& body);
+
+// Whether one of the entries (of the diagnostics trace, say) is exactly text.
+inline bool Contains(const std::vector<std::string>& entries, const std::string& text) {
+  return std::find(entries.begin(), entries.end(), text) != entries.end();
+}
 
 }  // namespace vk605::host

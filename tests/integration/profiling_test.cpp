@@ -60,10 +60,6 @@ std::vector<std::string> EntriesFrom(const std::vector<std::string>& entries, co
   return {};
 }
 
-bool Contains(const std::vector<std::string>& entries, const std::string& text) {
-  return std::find(entries.begin(), entries.end(), text) != entries.end();
-}
-
 // The spectrum as the trace writes it.
 std::string SpectrumEntry(const double* spectrum) {
   std::string text;

@@ -14,10 +14,6 @@ namespace {
 
 using UsbBridge = HostTest;
 
-bool Contains(const std::vector<std::string>& entries, const std::string& text) {
-  return std::find(entries.begin(), entries.end(), text) != entries.end();
-}
-
 TEST_F(UsbBridge, PortUsbSelectsTheUsbLinkAndFailsToConnectWithoutABridge) {
   WriteSettings("usb");
   EnableTrace();
