@@ -31,7 +31,9 @@ class CalibrationValidityTest : public ::testing::Test {
   std::string Stored(const char* key) {
     return profile_.Value(kCalibrationFile, "CALIBRATION", key).value_or("<absent>");
   }
-  void Seed(const char* key, const char* value) { profile_.WriteString("CALIBRATION", key, value, kCalibrationFile); }
+  void Seed(const char* key, const char* value) {
+    profile_.WriteString("CALIBRATION", key, value, kCalibrationFile);
+  }
   std::vector<std::string> Writes() const {
     std::vector<std::string> writes;
     for (const auto& call : profile_.calls) {

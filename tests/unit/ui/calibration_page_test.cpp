@@ -83,7 +83,8 @@ struct ValidationCase {
   int focus;
 };
 
-class CalibrationValidationTest : public CalibrationPageTest, public ::testing::WithParamInterface<ValidationCase> {};
+class CalibrationValidationTest : public CalibrationPageTest,
+                                  public ::testing::WithParamInterface<ValidationCase> {};
 
 TEST_P(CalibrationValidationTest, LeavingThePageValidatesInOrder) {
   const ValidationCase& e = GetParam();
@@ -108,9 +109,11 @@ TEST_P(CalibrationValidationTest, LeavingThePageValidatesInOrder) {
 INSTANTIATE_TEST_SUITE_P(
     Ranges, CalibrationValidationTest,
     ::testing::Values(ValidationCase{"0", "0", "250", k9046, 0}, ValidationCase{"", "", "250", k9046, 0},
-                      ValidationCase{"0", "0", "0", k9046, 0},  // the limit is looked at only once the time passes
-                      ValidationCase{"720", "59", "10000", nullptr, 0}, ValidationCase{"0", "1", "1", nullptr, 0},
-                      ValidationCase{"1", "", "250", nullptr, 0}, ValidationCase{"721", "0", "250", k9048, panel::kHoursEdit},
+                      ValidationCase{"0", "0", "0", k9046,
+                                     0},  // the limit is looked at only once the time passes
+                      ValidationCase{"720", "59", "10000", nullptr, 0},
+                      ValidationCase{"0", "1", "1", nullptr, 0}, ValidationCase{"1", "", "250", nullptr, 0},
+                      ValidationCase{"721", "0", "250", k9048, panel::kHoursEdit},
                       ValidationCase{"-1", "30", "250", k9048, panel::kHoursEdit},
                       ValidationCase{"4", "60", "250", k9047, panel::kMinutesEdit},
                       ValidationCase{"721", "60", "250", k9047, panel::kMinutesEdit},  // minutes before hours
