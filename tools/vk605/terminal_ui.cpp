@@ -50,6 +50,15 @@ void OnInterrupt(int signal_number) {
   ::raise(signal_number);
 }
 
+// A prompt counts as open from before its question is printed: a Ctrl-C pressed as soon as the question
+// shows must cancel it, not end the program.
+struct OpenPrompt {
+  OpenPrompt() { ++g_open_prompts; }
+  ~OpenPrompt() { --g_open_prompts; }
+  OpenPrompt(const OpenPrompt&) = delete;
+  OpenPrompt& operator=(const OpenPrompt&) = delete;
+};
+
 constexpr auto kProgressInterval = std::chrono::milliseconds(200);
 
 const char* AnswerName(int answer) {
@@ -132,6 +141,7 @@ int TerminalUi::Answer(const std::string& text, unsigned int type) {
   unsigned buttons = type & kButtonMask;
   if (buttons == kOk) {
     if (policy_.interactive && !Interrupted()) {
+      OpenPrompt prompt;
       std::fprintf(stderr, "  [press Enter] ");
       std::fflush(stderr);
       (void)ReadAnswerLine();
@@ -167,6 +177,7 @@ int TerminalUi::Answer(const std::string& text, unsigned int type) {
 
 std::optional<int> TerminalUi::AskPerson(unsigned int buttons) {
   bool yes_no = buttons == kYesNo;
+  OpenPrompt prompt;
   for (;;) {
     std::fprintf(stderr, yes_no ? "  Yes or No? [y/n] " : "  OK or Cancel? [o/c] ");
     std::fflush(stderr);
@@ -186,7 +197,6 @@ std::optional<int> TerminalUi::AskPerson(unsigned int buttons) {
 }
 
 std::optional<std::string> TerminalUi::ReadAnswerLine() {
-  ++g_open_prompts;
   std::optional<std::string> line = std::string();
   for (;;) {
     if (g_interrupted.load()) {
@@ -212,7 +222,6 @@ std::optional<std::string> TerminalUi::ReadAnswerLine() {
     if (c == '\n') break;
     *line += c;
   }
-  --g_open_prompts;
   return line;
 }
 
