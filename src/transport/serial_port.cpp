@@ -3,6 +3,11 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
+#include <mutex>
+#include <thread>
+#include <utility>
+#include <vector>
 
 namespace vk605 {
 
@@ -20,10 +25,28 @@ constexpr std::uint32_t kDrainPollMs = 1;
 // A read that can be cancelled waits for input in steps of at most this long.
 constexpr std::uint32_t kCancelCheckMs = 20;
 
-thread_local const std::atomic<bool>* t_read_cancel = nullptr;
+// The cancel flags of the threads inside a ScopedReadCancel, the innermost last. A table rather than
+// thread-local storage: the library is loaded with dlopen, and LeakSanitizer's scan of such a library's
+// thread-local blocks crashes (GCC 12) in every host that checks itself for leaks.
+struct ReadCancels {
+  std::mutex mutex;
+  std::vector<std::pair<std::thread::id, const std::atomic<bool>*>> flags;
+};
 
-bool ReadCancelled() {
-  return t_read_cancel != nullptr && t_read_cancel->load();
+ReadCancels& Cancels() {
+  static ReadCancels cancels;
+  return cancels;
+}
+
+// The flag of the calling thread's innermost ScopedReadCancel; null outside one.
+const std::atomic<bool>* CancelFlagOfThisThread() {
+  ReadCancels& cancels = Cancels();
+  std::lock_guard<std::mutex> lock(cancels.mutex);
+  std::thread::id self = std::this_thread::get_id();
+  for (auto it = cancels.flags.rbegin(); it != cancels.flags.rend(); ++it) {
+    if (it->first == self) return it->second;
+  }
+  return nullptr;
 }
 
 enum class ReadStep { kRead, kFull, kFailed };
@@ -67,12 +90,18 @@ ReadStep ReadAvailable(SerialHandle& device, std::size_t expected_length, char* 
 
 }  // namespace
 
-ScopedReadCancel::ScopedReadCancel(const std::atomic<bool>& cancel) : previous_(t_read_cancel) {
-  t_read_cancel = &cancel;
+ScopedReadCancel::ScopedReadCancel(const std::atomic<bool>& cancel) : cancel_(&cancel) {
+  ReadCancels& cancels = Cancels();
+  std::lock_guard<std::mutex> lock(cancels.mutex);
+  cancels.flags.emplace_back(std::this_thread::get_id(), cancel_);
 }
 
 ScopedReadCancel::~ScopedReadCancel() {
-  t_read_cancel = previous_;
+  ReadCancels& cancels = Cancels();
+  std::lock_guard<std::mutex> lock(cancels.mutex);
+  auto entry = std::make_pair(std::this_thread::get_id(), cancel_);
+  auto it = std::find(cancels.flags.rbegin(), cancels.flags.rend(), entry);
+  if (it != cancels.flags.rend()) cancels.flags.erase(std::next(it).base());
 }
 
 SerialPort::SerialPort(SerialDevices& devices, Clock& clock, const ReplyMatcher& matcher)
@@ -175,6 +204,7 @@ LinkResult SerialPort::WritePort(const char* text) {
 LinkResult SerialPort::ReadPort(char* buffer) {
   if (handle_ == nullptr) return LinkResult::kNoDevice;
   buffer[0] = '\0';
+  const std::atomic<bool>* cancel = CancelFlagOfThisThread();
   std::uint64_t start = clock_.TickMs();
   std::size_t total = 0;
   for (;;) {
@@ -186,10 +216,11 @@ LinkResult SerialPort::ReadPort(char* buffer) {
     std::uint64_t elapsed = clock_.TickMs() - start;
     bool timed_out = elapsed > matcher_.GetTimeout();
     if (matcher_.IsComplete(buffer, total)) return timed_out ? LinkResult::kFailed : LinkResult::kDone;
-    if (timed_out || step == ReadStep::kFull || ReadCancelled()) return LinkResult::kFailed;
+    if (timed_out || step == ReadStep::kFull || (cancel != nullptr && cancel->load()))
+      return LinkResult::kFailed;
     // Waiting one millisecond past the time-out lets the next pass see it as passed.
     std::uint64_t remaining = matcher_.GetTimeout() - elapsed + 1;
-    if (t_read_cancel != nullptr) remaining = std::min<std::uint64_t>(remaining, kCancelCheckMs);
+    if (cancel != nullptr) remaining = std::min<std::uint64_t>(remaining, kCancelCheckMs);
     if (!handle_->WaitForInput(static_cast<std::uint32_t>(std::min<std::uint64_t>(remaining, UINT32_MAX)))) {
       line_failed_ = true;
       return LinkResult::kFailed;

@@ -24,7 +24,7 @@ class ScopedReadCancel {
   ScopedReadCancel& operator=(const ScopedReadCancel&) = delete;
 
  private:
-  const std::atomic<bool>* previous_;
+  const std::atomic<bool>* cancel_;
 };
 
 // The serial-port link: open with the stored line settings and time-outs, purge, write, and read until
