@@ -105,7 +105,11 @@ ScopedReadCancel::~ScopedReadCancel() {
 }
 
 SerialPort::SerialPort(SerialDevices& devices, Clock& clock, const ReplyMatcher& matcher)
-    : clock_(clock), devices_(devices), matcher_(matcher) {}
+    : clock_(clock), devices_(devices), matcher_(matcher) {
+  // The table is made before any port, so it is destroyed after every port: the unload's closing
+  // exchanges still read through it while the library's statics are being destroyed.
+  static_cast<void>(Cancels());
+}
 
 LinkResult SerialPort::Exchange(const char* command, bool read_only, bool hold_open, char* reply) {
   LinkResult result = LinkResult::kFailed;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <ctime>
 #include <optional>
 
@@ -54,9 +55,12 @@ class SystemClockZone : public ::testing::TestWithParam<ZoneCase> {};
 
 TEST_P(SystemClockZone, LocalNowIsUtcPlusTheZonesOffset) {
   ScopedTimeZone zone(GetParam().zone);
-  std::time_t before = std::time(nullptr);
+  // The window is read from the clock LocalNow reads: time() runs on the coarse clock, which may still
+  // show the previous second when the precise one has passed it.
+  auto seconds_now = [] { return std::chrono::system_clock::to_time_t(std::chrono::system_clock::now()); };
+  std::time_t before = seconds_now();
   std::optional<LocalTime> now = SystemClock().LocalNow();
-  std::time_t after = std::time(nullptr);
+  std::time_t after = seconds_now();
   ASSERT_TRUE(now.has_value());
   std::time_t utc = AsUtc(*now) - GetParam().offset_seconds;
   EXPECT_GE(utc, before);
