@@ -114,6 +114,21 @@ bool InGroup(gid_t gid) {
 
 // Port USB: the driver opens the first usable bridge of vendor 0971 through libusb, which needs read and
 // write access to its /dev/bus/usb node.
+// The last check: the connect, and the instrument's identity when it answers; fix is the advice when not.
+ExitCode CheckInstrument(Findings& findings, Session& session, const std::string& fix) {
+  try {
+    session.Initialize();
+    InstrumentIdentity identity = session.Identity();
+    findings.Report("instrument", Verdict::kOk,
+                    "an instrument answers: " + identity.model + " serial " + identity.serial +
+                        ", firmware " + identity.firmware);
+  } catch (const ToolError& error) {
+    findings.Report("instrument", Verdict::kFail, std::string("no instrument answers: ") + error.what(), fix);
+    return ExitCode::kNoInstrument;
+  }
+  return findings.Failed() ? ExitCode::kFailure : ExitCode::kOk;
+}
+
 ExitCode CheckUsbBridge(Findings& findings, Session& session) {
   std::vector<UsbBridge> bridges = FindUsbBridges();
   if (bridges.empty()) {
@@ -131,18 +146,8 @@ ExitCode CheckUsbBridge(Findings& findings, Session& session) {
                     "logged-in user access to the bridge, then plug the instrument in again");
     return ExitCode::kNoInstrument;
   }
-  try {
-    session.Initialize();
-    InstrumentIdentity identity = session.Identity();
-    findings.Report("instrument", Verdict::kOk,
-                    "an instrument answers: " + identity.model + " serial " + identity.serial +
-                        ", firmware " + identity.firmware);
-  } catch (const ToolError& error) {
-    findings.Report("instrument", Verdict::kFail, std::string("no instrument answers: ") + error.what(),
-                    "another program may hold the bridge; the diagnostics log names the USB error");
-    return ExitCode::kNoInstrument;
-  }
-  return findings.Failed() ? ExitCode::kFailure : ExitCode::kOk;
+  return CheckInstrument(findings, session,
+                         "another program may hold the bridge; the diagnostics log names the USB error");
 }
 
 }  // namespace
@@ -213,19 +218,10 @@ ExitCode RunDoctor(const Invocation& invocation) {
                         : "ModemManager is not running");
   }
   if (!candidate.accessible || !holders.empty()) return ExitCode::kNoInstrument;
-  try {
-    session.Initialize();
-    InstrumentIdentity identity = session.Identity();
-    findings.Report("instrument", Verdict::kOk,
-                    "an instrument answers: " + identity.model + " serial " + identity.serial +
-                        ", firmware " + identity.firmware);
-  } catch (const ToolError& error) {
-    findings.Report("instrument", Verdict::kFail, std::string("no instrument answers: ") + error.what(),
-                    "check the cable and that the instrument is switched on; vk605 config get shows the line "
-                    "settings (9600 8N1 by default)");
-    return ExitCode::kNoInstrument;
-  }
-  return findings.Failed() ? ExitCode::kFailure : ExitCode::kOk;
+  return CheckInstrument(
+      findings, session,
+      "check the cable and that the instrument is switched on; vk605 config get shows the line "
+      "settings (9600 8N1 by default)");
 }
 
 }  // namespace vk605::tool
