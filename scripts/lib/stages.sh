@@ -92,6 +92,16 @@ vk605_stage() {
 vk605_stages_wait() {
   wait
   local name status file ok_count=0 failed_count=0
+  # A failed stage's end is repeated here, where a reader of only the last lines of the output (a CI
+  # page) still finds which tests failed: ctest ends with their list, a script with its error.
+  for name in "${vk605_stage_names[@]}"; do
+    file=$(vk605_stage_file "$name")
+    [[ "$(cat "$file.status" 2>/dev/null || echo FAILED)" == FAILED* ]] || continue
+    echo
+    echo "=================== end of the failed stage '$name' ==================="
+    grep -E '\*\*\*Failed|\*\*\*Timeout|\*\*\*Exception|Failed  |SUMMARY: |ERROR: ' "$file.log" 2>/dev/null | head -40
+    tail -n 25 "$file.log" 2>/dev/null
+  done
   echo
   echo "=================== summary ==================="
   for name in "${vk605_stage_names[@]}"; do
