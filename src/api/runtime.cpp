@@ -7,6 +7,7 @@
 #include "platform/panel_toolkit.h"
 #include "platform/platform_ui.h"
 #include "platform/serial_device.h"
+#include "platform/system_notices.h"
 #include "platform/usb_bridge.h"
 #include "settings/settings_paths.h"
 #include "transport/comm_channel.h"
@@ -30,7 +31,7 @@ class Runtime {
         settings_directory_(DirectoryForSettings(module_path_)),
         validity_(settings_file_, SystemPrivateProfile(), SystemClock()),
         channel_(SystemSerialDevices(), SystemUsb(), SystemClock(), log_),
-        log_(SystemClock()),
+        log_(SystemClock(), SystemLogNotices()),
         ui_(SystemPlatformUi(), log_),
         expiry_(ui_),
         engine_(EngineContext{state_.settings, state_.engine, state_.switches, channel_, log_, ui_,

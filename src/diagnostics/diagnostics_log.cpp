@@ -53,9 +53,21 @@ std::string CurrentDate(Clock& clock) {
   return now ? FormatLogDate(*now) : std::string();
 }
 
+class DiscardedNotices : public SystemNotices {
+ public:
+  void Note(std::string_view) override {}
+};
+
+SystemNotices& NoNotices() {
+  static DiscardedNotices notices;
+  return notices;
+}
+
 }  // namespace
 
-DiagnosticsLog::DiagnosticsLog(Clock& clock) : clock_(clock) {}
+DiagnosticsLog::DiagnosticsLog(Clock& clock, SystemNotices& notices) : clock_(clock), notices_(notices) {}
+
+DiagnosticsLog::DiagnosticsLog(Clock& clock) : DiagnosticsLog(clock, NoNotices()) {}
 
 void DiagnosticsLog::StartFromRegistry(Registry& registry, std::string_view subkey) {
   std::string key_path = "Software\\Orvanta\\";
@@ -108,7 +120,11 @@ bool DiagnosticsLog::AppendEntry(std::string_view bytes) {
   LogFileOpen opened = OpenLogFileForAppend(file_name_, file);
   // A FIFO, device or directory never takes a trace; rather than being opened again for every entry it
   // switches tracing off for the rest of the load, as an unusable name in the registry does.
-  if (opened == LogFileOpen::kNoRegularFile) file_name_.clear();
+  if (opened == LogFileOpen::kNoRegularFile) {
+    notices_.Note("VK605 driver: the diagnostics log \"" + file_name_ +
+                  "\" is no regular file (a FIFO, device or directory); tracing is off");
+    file_name_.clear();
+  }
   if (opened != LogFileOpen::kOpened) return false;
   std::uint64_t end = 0;
   if (file->Size(end)) return false;

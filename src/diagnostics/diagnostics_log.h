@@ -7,6 +7,7 @@
 
 #include "platform/clock.h"
 #include "platform/registry.h"
+#include "platform/system_notices.h"
 
 namespace vk605 {
 
@@ -14,9 +15,12 @@ namespace vk605 {
 // one time-stamped entry and closes it again, so the file always ends with exactly one 0x1A byte. Line
 // ends are written as on a Windows text stream: every line feed reaches the disk as CR LF. A file that
 // does not open drops the entry and is tried again with the next; a name that turns out to be no regular
-// file (a FIFO, device or directory) switches logging off, silently like every trace failure.
+// file (a FIFO, device or directory) switches logging off, and that alone is noted once in the system's log:
+// whoever configured the trace would otherwise look for it in vain.
 class DiagnosticsLog {
  public:
+  DiagnosticsLog(Clock& clock, SystemNotices& notices);
+  // A log whose notes go nowhere.
   explicit DiagnosticsLog(Clock& clock);
 
   // Reads "DiagnosticsFileName" under HKEY_LOCAL_MACHINE\Software\Orvanta<subkey> and starts the log
@@ -36,6 +40,7 @@ class DiagnosticsLog {
   bool AppendEntry(std::string_view bytes);
 
   Clock& clock_;
+  SystemNotices& notices_;
   mutable std::mutex mutex_;  // entries from several threads never interleave
   std::string file_name_;
 };

@@ -6,6 +6,8 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "diagnostics/diagnostics_log.h"
 #include "fakes/fake_clock.h"
@@ -73,12 +75,37 @@ TEST_F(DiagnosticsLogPosixTest, FifoAsTheLogSwitchesTracingOffWithoutWaiting) {
   EXPECT_TRUE(S_ISFIFO(status.st_mode));
 }
 
-TEST_F(DiagnosticsLogPosixTest, CharacterDeviceAsTheLogSwitchesTracingOff) {
-  DiagnosticsLog log(clock_);
+class RecordedNotices : public SystemNotices {
+ public:
+  void Note(std::string_view text) override { lines.emplace_back(text); }
+  std::vector<std::string> lines;
+};
+
+// Whoever configured the trace learns once, from the system's log, why no trace appears; the entries that
+// follow add nothing there.
+TEST_F(DiagnosticsLogPosixTest, CharacterDeviceAsTheLogSwitchesTracingOffAndIsNotedOnce) {
+  RecordedNotices notices;
+  DiagnosticsLog log(clock_, notices);
   log.StartLogFile("/dev/null");
   EXPECT_FALSE(log.IsOn());
   EXPECT_EQ(log.FileName(), "");
   EXPECT_EQ(log.LogLine("COMM_MEASURE"), 0);
+  EXPECT_EQ(log.LogLine("COMM_MEASURE"), 0);
+  ASSERT_EQ(notices.lines.size(), 1u);
+  EXPECT_EQ(
+      notices.lines[0],
+      "VK605 driver: the diagnostics log \"/dev/null\" is no regular file (a FIFO, device or directory); "
+      "tracing is off");
+}
+
+// A log that merely cannot be opened now (a missing directory) may open later and is not noted.
+TEST_F(DiagnosticsLogPosixTest, LogThatDoesNotOpenYetIsNotNoted) {
+  RecordedNotices notices;
+  DiagnosticsLog log(clock_, notices);
+  log.StartLogFile(directory_.File("missing/vk605.log"));
+  log.LogLine("COMM_MEASURE");
+  EXPECT_TRUE(log.IsOn());
+  EXPECT_TRUE(notices.lines.empty());
 }
 
 }  // namespace
