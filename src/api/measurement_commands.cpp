@@ -6,6 +6,7 @@
 
 #include "api/driver_app.h"
 #include "api/profiling_adapters.h"
+#include "engine/engine_state.h"
 #include "engine/result_code.h"
 #include "engine/vk605_instrument.h"
 #include "platform/module_info.h"
@@ -13,13 +14,6 @@
 #include "settings/shared_flag.h"
 
 namespace vk605 {
-namespace {
-
-void CopyText(char* destination, const char* text) {
-  if (destination != nullptr) std::strcpy(destination, text);
-}
-
-}  // namespace
 
 int MeasurementCommands::InitializeDriver() {
   s_.log.LogLine("EXPORT: InitializeDriver");

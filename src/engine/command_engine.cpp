@@ -4,6 +4,7 @@
 
 #include "engine/calibration.h"
 #include "engine/connection.h"
+#include "engine/engine_state.h"
 #include "engine/measurement.h"
 #include "engine/result_code.h"
 #include "engine/vk605_instrument.h"
@@ -12,10 +13,6 @@
 
 namespace vk605 {
 namespace {
-
-void CopyText(char* destination, const char* text) {
-  if (destination != nullptr && destination != text) std::strcpy(destination, text);
-}
 
 // Holds a connect-created mutex for the measurement commands; without one (never connected) the
 // command runs unserialised, as it always did.

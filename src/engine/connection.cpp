@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 
+#include "engine/engine_state.h"
 #include "engine/protocol_replies.h"
 #include "engine/result_code.h"
 #include "engine/vk605_instrument.h"
@@ -14,10 +15,6 @@ namespace vk605 {
 namespace {
 
 using ReplyBuffer = std::array<char, kReplyBufferSize>;
-
-void CopyText(char* destination, const char* text) {
-  if (destination != nullptr && destination != text) std::strcpy(destination, text);
-}
 
 }  // namespace
 

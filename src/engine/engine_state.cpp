@@ -28,6 +28,10 @@ void StoreStatusCharacters(EngineState& state, StateText& text, const char (&sta
   std::memcpy(text, status, kStatusLength);
 }
 
+void CopyText(char* destination, const char* text) {
+  if (destination != nullptr && destination != text) std::strcpy(destination, text);
+}
+
 void CopyTextTo(const EngineState& state, const StateText& text, char* out) {
   if (out == nullptr || out == text) return;
   std::lock_guard<std::mutex> lock(state.TextLock);

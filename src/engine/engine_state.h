@@ -42,6 +42,8 @@ std::string LoadText(const EngineState& state, const StateText& text);
 void StoreText(EngineState& state, StateText& text, const char* value);
 // Writes the six status characters over the start of the text; what follows them stays.
 void StoreStatusCharacters(EngineState& state, StateText& text, const char (&status)[kStatusLength]);
+// Copies a message or reply text whole into a host's buffer (null: nothing).
+void CopyText(char* destination, const char* text);
 // Copies the text whole into a host's buffer (null: nothing).
 void CopyTextTo(const EngineState& state, const StateText& text, char* out);
 // An 'X' first: the instrument reports itself uncalibrated.

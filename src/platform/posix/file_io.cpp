@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "platform/posix/errno_error.h"
 #include "platform/posix/unique_fd.h"
 
 namespace vk605 {
@@ -27,16 +28,12 @@ std::string BaseNameOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::error_code LastError() {
-  return std::error_code(errno, std::system_category());
-}
-
 std::error_code WriteAll(int fd, std::string_view data) {
   while (!data.empty()) {
     ssize_t written = ::write(fd, data.data(), data.size());
     if (written < 0) {
       if (errno == EINTR) continue;
-      return LastError();
+      return ErrnoError();
     }
     data.remove_prefix(static_cast<std::size_t>(written));
   }
@@ -52,7 +49,7 @@ UniqueFd CreateTemporaryBeside(const std::string& path, std::string& temp_path, 
     temp_path = prefix + std::to_string(::getpid()) + "." + std::to_string(counter.fetch_add(1)) + ".tmp";
     int fd = ::open(temp_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd >= 0) return UniqueFd(fd);
-    error = LastError();
+    error = ErrnoError();
     if (errno != EEXIST) break;
   }
   temp_path.clear();
@@ -72,12 +69,12 @@ std::error_code WriteTemporary(int fd, const std::string& target, std::string_vi
   constexpr mode_t kNewFileMode = 0644;
   struct stat target_status {};
   if (::stat(target.c_str(), &target_status) == 0) {
-    if (::fchmod(fd, target_status.st_mode & 07777) != 0) return LastError();
+    if (::fchmod(fd, target_status.st_mode & 07777) != 0) return ErrnoError();
   } else {
     (void)::fchmod(fd, kNewFileMode);
   }
   if (std::error_code error = WriteAll(fd, content)) return error;
-  if (::fsync(fd) != 0) return LastError();
+  if (::fsync(fd) != 0) return ErrnoError();
   return {};
 }
 
@@ -96,9 +93,9 @@ std::error_code ReadWholeFile(const std::string& path, std::string& content) {
   // Non-blocking, so a FIFO in place of the file cannot stall the caller; it is then refused as no
   // regular file.
   UniqueFd file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-  if (!file.IsValid()) return LastError();
+  if (!file.IsValid()) return ErrnoError();
   struct stat status {};
-  if (::fstat(file.Get(), &status) != 0) return LastError();
+  if (::fstat(file.Get(), &status) != 0) return ErrnoError();
   if (S_ISDIR(status.st_mode)) return std::make_error_code(std::errc::is_a_directory);
   if (!S_ISREG(status.st_mode)) return std::make_error_code(std::errc::invalid_argument);
   char chunk[65536];
@@ -107,7 +104,7 @@ std::error_code ReadWholeFile(const std::string& path, std::string& content) {
     if (got == 0) return {};
     if (got < 0) {
       if (errno == EINTR) continue;
-      std::error_code error = LastError();
+      std::error_code error = ErrnoError();
       content.clear();
       return error;
     }
@@ -126,8 +123,8 @@ std::error_code ReplaceFileAtomically(const std::string& link_or_path, std::stri
   UniqueFd temp = CreateTemporaryBeside(path, temp_path, error);
   if (!temp.IsValid()) return error;
   error = WriteTemporary(temp.Get(), path, content);
-  if (!temp.Close() && !error) error = LastError();
-  if (!error && ::rename(temp_path.c_str(), path.c_str()) != 0) error = LastError();
+  if (!temp.Close() && !error) error = ErrnoError();
+  if (!error && ::rename(temp_path.c_str(), path.c_str()) != 0) error = ErrnoError();
   if (error) {
     ::unlink(temp_path.c_str());
     return error;

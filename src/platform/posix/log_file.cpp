@@ -6,6 +6,7 @@
 
 #include <cerrno>
 
+#include "platform/posix/errno_error.h"
 #include "platform/posix/new_file.h"
 #include "platform/posix/unique_fd.h"
 
@@ -13,17 +14,13 @@ namespace vk605 {
 
 namespace {
 
-std::error_code LastError() {
-  return std::error_code(errno, std::system_category());
-}
-
 class PosixLogFile : public LogFile {
  public:
   explicit PosixLogFile(UniqueFd fd) : fd_(std::move(fd)) {}
 
   std::error_code Size(std::uint64_t& size) override {
     struct stat status {};
-    if (::fstat(fd_.Get(), &status) != 0) return LastError();
+    if (::fstat(fd_.Get(), &status) != 0) return ErrnoError();
     size = static_cast<std::uint64_t>(status.st_size);
     return {};
   }
@@ -33,7 +30,7 @@ class PosixLogFile : public LogFile {
       ssize_t got = ::pread(fd_.Get(), &byte, 1, static_cast<off_t>(offset));
       if (got == 1) return {};
       if (got == 0) return std::make_error_code(std::errc::invalid_argument);
-      if (errno != EINTR) return LastError();
+      if (errno != EINTR) return ErrnoError();
     }
   }
 
@@ -42,7 +39,7 @@ class PosixLogFile : public LogFile {
       ssize_t written = ::pwrite(fd_.Get(), bytes.data(), bytes.size(), static_cast<off_t>(offset));
       if (written < 0) {
         if (errno == EINTR) continue;
-        return LastError();
+        return ErrnoError();
       }
       bytes.remove_prefix(static_cast<std::size_t>(written));
       offset += static_cast<std::uint64_t>(written);
