@@ -116,7 +116,7 @@ TEST_F(CalibrationExpiry, LimitZeroRefusesEvenAfterACalibration) {
 
 TEST_F(CalibrationExpiry, TimeRuleRefusesOnceTheExpirationHasPassed) {
   StartInstrument();
-  WriteCalibrationFile(Dir(), "bTIME=1\r\nEXPIRATION=" + LocalTimeText(60) + "\r\n");
+  WriteCalibrationFile(Dir(), "bTIME=1\r\nEXPIRATION=" + LocalTimeText(3600) + "\r\n");
   int failures = RunHost([&](Driver& driver) {
     HOST_CHECK_EQ(VK605_EXPORT(driver, InitializeDriver)(), 0);
     double spectra[40] = {};
