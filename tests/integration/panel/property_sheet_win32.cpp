@@ -1,0 +1,398 @@
+// The control panel's property sheet under Wine and an X server: the built VK605.dll loaded like a
+// host loads it, against vk605-sim on a Wine COM port. While the host's thread runs the modal sheet, a
+// second thread finds the sheet among the host's windows and drives it with window messages, as a user's
+// clicks and typing reach it, and reads the controls back.
+// Lean: the full windows.h declares printer functions (SetPort) that clash with the driver's exports.
+#define WIN32_LEAN_AND_MEAN
+#define NOMINMAX
+#include <windows.h>
+
+#include <commctrl.h>
+#include <prsht.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "host_test.h"
+
+namespace vk605::host {
+namespace {
+
+using WindowsPanel = HostTest;
+
+constexpr const char* kHoursMessage = "Expiration HOURS must be in the range 0 to 720.";
+
+// Asks condition every few milliseconds until it holds; false when it still does not after 30 s.
+bool Eventually(const std::function<bool()>& condition) {
+  for (int waited = 0; !condition(); waited += 5) {
+    if (waited >= 30000) return false;
+    ::Sleep(5);
+  }
+  return true;
+}
+
+// ---- finding and reading the sheet ----
+
+struct Search {
+  DWORD thread;
+  HWND found;
+};
+
+// The visible dialog window of the host's thread whose title names the instrument.
+HWND FindSheet(DWORD thread) {
+  Search search{thread, nullptr};
+  ::EnumThreadWindows(
+      thread,
+      [](HWND window, LPARAM data) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(data);
+        char window_class[32] = {};
+        char title[128] = {};
+        ::GetClassNameA(window, window_class, sizeof window_class);
+        ::GetWindowTextA(window, title, sizeof title);
+        if (std::string(window_class) == "#32770" && ::IsWindowVisible(window) &&
+            std::string(title).find("VK605") != std::string::npos) {
+          s->found = window;
+          return FALSE;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+HWND WaitForSheet(DWORD thread) {
+  HWND sheet = nullptr;
+  Eventually([&] { return (sheet = FindSheet(thread)) != nullptr; });
+  return sheet;
+}
+
+HWND CurrentPage(HWND sheet) {
+  return reinterpret_cast<HWND>(::SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
+}
+
+std::string Text(HWND page, int control) {
+  char text[512] = {};
+  ::SendMessageA(::GetDlgItem(page, control), WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+  return text;
+}
+
+bool Checked(HWND page, int control) {
+  return ::SendMessageA(::GetDlgItem(page, control), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+bool Enabled(HWND page, int control) {
+  return ::IsWindowEnabled(::GetDlgItem(page, control)) != FALSE;
+}
+
+void Click(HWND page, int control) {
+  ::SendMessageA(::GetDlgItem(page, control), BM_CLICK, 0, 0);
+}
+
+void Type(HWND page, int control, const char* text) {
+  ::SendMessageA(::GetDlgItem(page, control), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+}
+
+HWND FocusOf(DWORD thread) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  return ::GetGUIThreadInfo(thread, &info) ? info.hwndFocus : nullptr;
+}
+
+// ---- screenshots ----
+
+void Append32(std::string& out, std::uint32_t value) {
+  for (int shift = 24; shift >= 0; shift -= 8) out += static_cast<char>((value >> shift) & 0xFF);
+}
+
+std::uint32_t Crc32(const std::string& data, std::size_t from) {
+  std::uint32_t crc = 0xFFFFFFFFu;
+  for (std::size_t i = from; i < data.size(); ++i) {
+    crc ^= static_cast<unsigned char>(data[i]);
+    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+  }
+  return ~crc;
+}
+
+void Chunk(std::string& png, const char* type, const std::string& body) {
+  Append32(png, static_cast<std::uint32_t>(body.size()));
+  const std::size_t start = png.size();
+  png += type;
+  png += body;
+  Append32(png, Crc32(png, start));
+}
+
+// An RGB image as a PNG file whose pixel data is stored uncompressed (deflate's stored blocks).
+std::string Png(int width, int height, const std::vector<unsigned char>& rgb) {
+  std::string raw;
+  for (int y = 0; y < height; ++y) {
+    raw += '\0';  // no filter
+    raw.append(reinterpret_cast<const char*>(rgb.data()) + static_cast<std::size_t>(y) * width * 3,
+               static_cast<std::size_t>(width) * 3);
+  }
+  std::string zlib("\x78\x01", 2);
+  for (std::size_t at = 0; at < raw.size();) {
+    const std::size_t length = std::min<std::size_t>(65535, raw.size() - at);
+    zlib += static_cast<char>(at + length == raw.size() ? 1 : 0);
+    zlib += static_cast<char>(length & 0xFF);
+    zlib += static_cast<char>(length >> 8);
+    zlib += static_cast<char>(~length & 0xFF);
+    zlib += static_cast<char>((~length >> 8) & 0xFF);
+    zlib.append(raw, at, length);
+    at += length;
+  }
+  std::uint32_t a = 1;
+  std::uint32_t b = 0;
+  for (unsigned char c : raw) {
+    a = (a + c) % 65521;
+    b = (b + a) % 65521;
+  }
+  Append32(zlib, (b << 16) | a);
+  std::string png("\x89PNG\r\n\x1a\n", 8);
+  std::string header;
+  Append32(header, static_cast<std::uint32_t>(width));
+  Append32(header, static_cast<std::uint32_t>(height));
+  header += std::string("\x08\x02\x00\x00\x00", 5);  // 8 bits, RGB
+  Chunk(png, "IHDR", header);
+  Chunk(png, "IDAT", zlib);
+  Chunk(png, "IEND", "");
+  return png;
+}
+
+// The sheet as the screen shows it, into a PNG file (and into VK605_PANEL_SCREENSHOTS when that names a
+// folder). False when nothing could be read or the image is one colour, as when the sheet was not drawn.
+bool Snapshot(HWND sheet, const std::filesystem::path& file) {
+  ::RedrawWindow(sheet, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  // The host's thread hands its drawing to the X server when its loop is next idle.
+  ::SendMessageA(sheet, WM_NULL, 0, 0);
+  ::Sleep(300);
+  RECT area{};
+  ::GetWindowRect(sheet, &area);
+  const int width = area.right - area.left;
+  const int height = area.bottom - area.top;
+  if (width <= 100 || height <= 100) return false;
+  HDC screen = ::GetDC(nullptr);
+  HDC memory = ::CreateCompatibleDC(screen);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;  // top-down rows
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP bitmap = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  bool copied = false;
+  std::vector<unsigned char> rgb(static_cast<std::size_t>(width) * height * 3);
+  bool one_colour = true;
+  if (bitmap != nullptr && bits != nullptr) {
+    HGDIOBJ old = ::SelectObject(memory, bitmap);
+    copied = ::BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY) != FALSE;
+    ::GdiFlush();
+    const auto* pixels = static_cast<const std::uint32_t*>(bits);
+    for (std::size_t i = 0; i < static_cast<std::size_t>(width) * height; ++i) {
+      rgb[i * 3] = static_cast<unsigned char>((pixels[i] >> 16) & 0xFF);
+      rgb[i * 3 + 1] = static_cast<unsigned char>((pixels[i] >> 8) & 0xFF);
+      rgb[i * 3 + 2] = static_cast<unsigned char>(pixels[i] & 0xFF);
+      if ((pixels[i] & 0xFFFFFF) != (pixels[0] & 0xFFFFFF)) one_colour = false;
+    }
+    ::SelectObject(memory, old);
+    ::DeleteObject(bitmap);
+  }
+  ::DeleteDC(memory);
+  ::ReleaseDC(nullptr, screen);
+  if (!copied) return false;
+  const std::string png = Png(width, height, rgb);
+  std::ofstream(file, std::ios::binary).write(png.data(), static_cast<std::streamsize>(png.size()));
+  if (const char* keep = std::getenv("VK605_PANEL_SCREENSHOTS"); keep != nullptr && *keep != '\0') {
+    std::error_code ignored;
+    std::filesystem::copy_file(file, std::filesystem::path(keep) / file.filename(),
+                               std::filesystem::copy_options::overwrite_existing, ignored);
+  }
+  return !one_colour;
+}
+
+// ---- the host ----
+
+// Runs the panel on this (the host's) thread while drive works the sheet from a second thread; the
+// driving thread cancels a sheet it leaves open, so a failed step cannot leave the host waiting.
+int RunPanel(Driver& driver, const std::function<void(DWORD host_thread, HWND sheet)>& drive) {
+  const DWORD host_thread = ::GetCurrentThreadId();
+  std::thread driver_thread([&] {
+    HWND sheet = WaitForSheet(host_thread);
+    HOST_CHECK(sheet != nullptr);
+    if (sheet == nullptr) return;
+    drive(host_thread, sheet);
+    if (::IsWindow(sheet)) ::PostMessageA(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+  });
+  const int result = VK605_EXPORT(driver, ControlPanel)();
+  driver_thread.join();
+  return result;
+}
+
+// The whole path of a user: status seen, profiling switched off, an hour count out of range refused
+// with the focus on its edit, corrected, and OK storing the limits and rules in the calibration file.
+TEST_F(WindowsPanel, StatusProfilingSwitchAndCalibrationLimitsReachTheFiles) {
+  StartInstrument();
+  WriteFile(Path("profile.prf"), "created = 2004-07-30 14:05:09\n");
+  WriteRegistry(
+      "[Software\\Classes\\CalveraSrv.ProfileV1]\nLibrary=" + std::string(VK605_REFERENCE_COMPONENT_PATH) +
+      "\n[Software\\Orvanta\\Calvera\\Profiles\\VK60512345]\nLocalFile=" + Path("profile.prf").string() +
+      "\n");
+  const std::filesystem::path shots = Dir().Path();
+  int failures = RunHost([&](Driver& driver) {
+    HOST_CHECK_EQ(VK605_EXPORT(driver, InitializeDriver)(), 0);
+    std::size_t boxes_before_ok = 0;
+    int second_call = 0;
+    const int result = RunPanel(driver, [&](DWORD host_thread, HWND sheet) {
+      char title[128] = {};
+      ::GetWindowTextA(sheet, title, sizeof title);
+      HOST_CHECK(std::string(title).find("VK605") != std::string::npos);
+      HWND status = CurrentPage(sheet);
+      HOST_CHECK(status != nullptr);
+      HOST_CHECK_EQ(Text(status, 1023), std::string("Communications Established"));
+      HOST_CHECK_EQ(Text(status, 1032), std::string("VK605 V1.07"));
+      HOST_CHECK_EQ(Text(status, 1024), std::string("12345"));
+      HOST_CHECK_EQ(Text(status, 1022), std::string("Calibrated"));
+      HOST_CHECK_EQ(Text(status, 1015), std::string("Reflectance"));
+      HOST_CHECK_EQ(Text(status, 1016), std::string("Excluded"));  // SPECULAR_MODE of the settings: excluded
+      HOST_CHECK_EQ(Text(status, 1017), std::string("Included"));
+      HOST_CHECK_EQ(Text(status, 10190), std::string("Calvera is enabled"));
+      // The labels are the template's.
+      HOST_CHECK_EQ(Text(status, 1035), std::string("System Status"));
+      HOST_CHECK_EQ(Text(status, 1034), std::string("Version:"));
+      HOST_CHECK(Checked(status, 3001));
+      HOST_CHECK(Snapshot(sheet, shots / "panel-windows-status.png"));
+      // One panel at a time: a call from another thread returns at once.
+      second_call = VK605_EXPORT(driver, ControlPanel)();
+
+      Click(status, 3001);
+      HOST_CHECK(!Checked(status, 3001));
+      HOST_CHECK_EQ(Text(status, 10190), std::string("Calvera has been turned off by the user."));
+
+      HOST_CHECK(::SendMessageA(sheet, PSM_SETCURSEL, 1, 0) != 0);
+      HWND calibration = CurrentPage(sheet);
+      HOST_CHECK(calibration != nullptr && calibration != status);
+      HOST_CHECK_EQ(Text(calibration, 1000), std::string("Calibration Expiration"));
+      HOST_CHECK_EQ(Text(calibration, 10240), std::string("4"));
+      HOST_CHECK_EQ(Text(calibration, 10242), std::string("0"));
+      HOST_CHECK_EQ(Text(calibration, 10241), std::string("250"));
+      HOST_CHECK(!Checked(calibration, 1112) && !Checked(calibration, 1113));
+      HOST_CHECK(!Enabled(calibration, 10240) && !Enabled(calibration, 10242) &&
+                 !Enabled(calibration, 10241));
+      Click(calibration, 1112);
+      Click(calibration, 1113);
+      HOST_CHECK(Checked(calibration, 1112) && Checked(calibration, 1113));
+      HOST_CHECK(Enabled(calibration, 10240) && Enabled(calibration, 10242) && Enabled(calibration, 10241));
+
+      Type(calibration, 10240, "721");
+      boxes_before_ok = Script().boxes.size();
+      ::SendMessageA(sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
+      HOST_CHECK(Eventually([&] { return Script().boxes.size() > boxes_before_ok; }));
+      HOST_CHECK_EQ(Script().boxes.size(), boxes_before_ok + 1);
+      if (Script().boxes.size() == boxes_before_ok + 1) {
+        HOST_CHECK_EQ(Script().boxes.back().text, std::string(kHoursMessage));
+        HOST_CHECK_EQ(Script().boxes.back().caption, std::string("VK605"));
+      }
+      HOST_CHECK(::IsWindow(sheet) != FALSE);  // still open
+      HOST_CHECK(FocusOf(host_thread) == ::GetDlgItem(calibration, 10240));
+
+      Type(calibration, 10240, "36");
+      Type(calibration, 10242, "15");
+      Type(calibration, 10241, "500");
+      HOST_CHECK(Snapshot(sheet, shots / "panel-windows-calibration.png"));
+      ::SendMessageA(sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
+      HOST_CHECK(Eventually([&] { return ::IsWindow(sheet) == FALSE; }));
+    });
+    HOST_CHECK_EQ(result, 1);
+    HOST_CHECK_EQ(second_call, -1);
+    HOST_CHECK_EQ(Script().boxes.size(), boxes_before_ok + 1);  // no message 101 for the second call
+    HOST_CHECK_EQ(VK605_EXPORT(driver, IsCalveraEnabled)(), 0);
+    const auto calibration = IniSection(driver.Directory() / "VK60512345.INI", "CALIBRATION");
+    HOST_CHECK_EQ(calibration.at("HOURS"), std::string("36"));
+    HOST_CHECK_EQ(calibration.at("MINUTES"), std::string("15"));
+    HOST_CHECK_EQ(calibration.at("MEASUREMENTS"), std::string("500"));
+    HOST_CHECK_EQ(calibration.at("BTIME"), std::string("1"));
+    HOST_CHECK_EQ(calibration.at("BMEASUREMENTS"), std::string("1"));
+    driver.Unload();
+  });
+  EXPECT_EQ(failures, 0);
+  EXPECT_EQ(IniSection(Path("VK605.INI"), "MAIN").at("CALVERA_STATE"), "0");
+  EXPECT_TRUE(std::filesystem::exists(Path("panel-windows-status.png")));
+  EXPECT_TRUE(std::filesystem::exists(Path("panel-windows-calibration.png")));
+}
+
+// Cancel stores no limits, but keeps the profiling switch as the user left it.
+TEST_F(WindowsPanel, CancelStoresNoLimits) {
+  StartInstrument();
+  int failures = RunHost([&](Driver& driver) {
+    HOST_CHECK_EQ(VK605_EXPORT(driver, InitializeDriver)(), 0);
+    const int result = RunPanel(driver, [&](DWORD, HWND sheet) {
+      HWND status = CurrentPage(sheet);
+      // Without the profiling component the switch cannot be used.
+      HOST_CHECK_EQ(Text(status, 10190), std::string("Calvera is not installed on this computer."));
+      HOST_CHECK(!Enabled(status, 3001));
+      HOST_CHECK(::SendMessageA(sheet, PSM_SETCURSEL, 1, 0) != 0);
+      HWND calibration = CurrentPage(sheet);
+      Click(calibration, 1112);
+      HOST_CHECK(Checked(calibration, 1112));
+      Type(calibration, 10240, "99");
+      // Back to the status page and again to the calibration page: the values typed are kept.
+      HOST_CHECK(::SendMessageA(sheet, PSM_SETCURSEL, 0, 0) != 0);
+      HOST_CHECK(CurrentPage(sheet) == status);
+      HOST_CHECK(::SendMessageA(sheet, PSM_SETCURSEL, 1, 0) != 0);
+      HOST_CHECK_EQ(Text(calibration, 10240), std::string("99"));
+      ::SendMessageA(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+      HOST_CHECK(Eventually([&] { return ::IsWindow(sheet) == FALSE; }));
+    });
+    HOST_CHECK_EQ(result, 2);
+    const auto calibration = IniSection(driver.Directory() / "VK60512345.INI", "CALIBRATION");
+    HOST_CHECK_EQ(calibration.at("HOURS"), std::string("4"));
+    HOST_CHECK_EQ(calibration.at("BTIME"), std::string("0"));
+    HOST_CHECK(Script().boxes.empty());
+    EndHostWithoutUnload();
+  });
+  EXPECT_EQ(failures, 0);
+}
+
+// A value out of range blocks the change of page and the rule's switch: message 9048 each time, the
+// calibration page stays and the time rule's check box stays checked.
+TEST_F(WindowsPanel, AnInvalidHourCountKeepsTheCalibrationPageAndItsRule) {
+  StartInstrument();
+  int failures = RunHost([&](Driver& driver) {
+    HOST_CHECK_EQ(VK605_EXPORT(driver, InitializeDriver)(), 0);
+    const int result = RunPanel(driver, [&](DWORD host_thread, HWND sheet) {
+      HOST_CHECK(::SendMessageA(sheet, PSM_SETCURSEL, 1, 0) != 0);
+      HWND calibration = CurrentPage(sheet);
+      Click(calibration, 1112);
+      HOST_CHECK(Enabled(calibration, 10240));
+      Type(calibration, 10240, "721");
+      HOST_CHECK(::SendMessageA(sheet, PSM_SETCURSEL, 0, 0) == 0);
+      HOST_CHECK(CurrentPage(sheet) == calibration);
+      HOST_CHECK_EQ(Script().boxes.size(), 1u);
+      if (!Script().boxes.empty()) HOST_CHECK_EQ(Script().boxes.back().text, std::string(kHoursMessage));
+      HOST_CHECK(FocusOf(host_thread) == ::GetDlgItem(calibration, 10240));
+      // Unticking the rule checks the fields first: refused, the box is ticked again.
+      Click(calibration, 1112);
+      HOST_CHECK_EQ(Script().boxes.size(), 2u);
+      HOST_CHECK(Checked(calibration, 1112));
+      HOST_CHECK(Enabled(calibration, 10240));
+      ::SendMessageA(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+      HOST_CHECK(Eventually([&] { return ::IsWindow(sheet) == FALSE; }));
+    });
+    HOST_CHECK_EQ(result, 2);
+    EndHostWithoutUnload();
+  });
+  EXPECT_EQ(failures, 0);
+}
+
+}  // namespace
+}  // namespace vk605::host
