@@ -38,11 +38,40 @@ INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wparam, LPARAM lpa
   // The button carries IDCANCEL, so Escape presses it too; Enter (IDOK) does as well.
   if (message == WM_COMMAND && dialog != nullptr && (LOWORD(wparam) == IDCANCEL || LOWORD(wparam) == IDOK)) {
     dialog->pressed = true;
+    // The dialog ends at once; its owner destroys the window later.
+    ::ShowWindow(window, SW_HIDE);
     return TRUE;
   }
   // Only the driver closes its dialog.
   if (message == WM_CLOSE) return TRUE;
   return FALSE;
+}
+
+// Pixel width of text in the button's font.
+int TextWidth(HWND button, const std::string& text) {
+  HDC dc = ::GetDC(button);
+  if (dc == nullptr) return 0;
+  HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageA(button, WM_GETFONT, 0, 0)));
+  SIZE size{};
+  ::GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
+  ::SelectObject(dc, old);
+  ::ReleaseDC(button, dc);
+  return size.cx;
+}
+
+// The button takes the new text and grows (or shrinks) by the difference of the two captions' widths,
+// keeping its top and height, centred in the dialog's client area.
+void FitButton(HWND dialog, HWND button, const std::string& text) {
+  char current[256] = {};
+  ::GetWindowTextA(button, current, sizeof current);
+  RECT area{};
+  ::GetWindowRect(button, &area);
+  ::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&area), 2);
+  const int width = (area.right - area.left) + TextWidth(button, text) - TextWidth(button, current);
+  RECT client{};
+  ::GetClientRect(dialog, &client);
+  ::MoveWindow(button, (client.right - width) / 2, area.top, width, area.bottom - area.top, TRUE);
+  ::SetWindowTextA(button, text.c_str());
 }
 
 // Real message boxes, and a small modeless window with a text and one button for the dialogs.
@@ -63,16 +92,13 @@ class Win32PlatformUi : public PlatformUi {
     ::SetWindowTextA(dialog->window, caption.c_str());
     ::SetDlgItemTextA(dialog->window, kMessageText, text.c_str());
     if (HWND button_window = ::GetDlgItem(dialog->window, IDCANCEL)) {
-      if (button.empty()) {
-        // A dialog without a button (the connect progress) cannot be pressed.
-        ::ShowWindow(button_window, SW_HIDE);
-        ::EnableWindow(button_window, FALSE);
-      } else {
-        ::SetWindowTextA(button_window, button.c_str());
-      }
+      ::EnableWindow(button_window, TRUE);
+      ::ShowWindow(button_window, SW_SHOW);
+      if (!button.empty()) FitButton(dialog->window, button_window, button);
     }
     ::ShowWindow(dialog->window, SW_SHOWNORMAL);
-    ::UpdateWindow(dialog->window);
+    ::RedrawWindow(dialog->window, nullptr, nullptr,
+                   RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     return dialog.release();
   }
 

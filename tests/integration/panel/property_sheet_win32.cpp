@@ -29,6 +29,11 @@ namespace {
 using WindowsPanel = HostTest;
 
 constexpr const char* kHoursMessage = "Expiration HOURS must be in the range 0 to 720.";
+constexpr const char* kTriggerWait =
+    "Please lower the unit to the target window and hold it firmly in place while measuring.  Release the "
+    "unit "
+    "when the measurement is complete.  (i.e., the spectrophotometer will momentarily display \"Reading "
+    "Complete\" and then data will appear on its display). ";
 
 // Asks condition every few milliseconds until it holds; false when it still does not after 30 s.
 bool Eventually(const std::function<bool()>& condition) {
@@ -43,22 +48,25 @@ bool Eventually(const std::function<bool()>& condition) {
 
 struct Search {
   DWORD thread;
+  const char* title;
+  bool exact;
   HWND found;
 };
 
-// The visible dialog window of the host's thread whose title names the instrument.
-HWND FindSheet(DWORD thread) {
-  Search search{thread, nullptr};
+// The visible dialog window of the host's thread whose title is title (exact) or contains it.
+HWND FindDialog(DWORD thread, const char* title, bool exact) {
+  Search search{thread, title, exact, nullptr};
   ::EnumThreadWindows(
       thread,
       [](HWND window, LPARAM data) -> BOOL {
         auto* s = reinterpret_cast<Search*>(data);
         char window_class[32] = {};
-        char title[128] = {};
+        char text[128] = {};
         ::GetClassNameA(window, window_class, sizeof window_class);
-        ::GetWindowTextA(window, title, sizeof title);
-        if (std::string(window_class) == "#32770" && ::IsWindowVisible(window) &&
-            std::string(title).find("VK605") != std::string::npos) {
+        ::GetWindowTextA(window, text, sizeof text);
+        const std::string shown = text;
+        const bool named = s->exact ? shown == s->title : shown.find(s->title) != std::string::npos;
+        if (std::string(window_class) == "#32770" && ::IsWindowVisible(window) && named) {
           s->found = window;
           return FALSE;
         }
@@ -66,6 +74,11 @@ HWND FindSheet(DWORD thread) {
       },
       reinterpret_cast<LPARAM>(&search));
   return search.found;
+}
+
+// The property sheet: its title is the system's wording around the instrument's name.
+HWND FindSheet(DWORD thread) {
+  return FindDialog(thread, "VK605", false);
 }
 
 HWND WaitForSheet(DWORD thread) {
@@ -391,6 +404,69 @@ TEST_F(WindowsPanel, AnInvalidHourCountKeepsTheCalibrationPageAndItsRule) {
     HOST_CHECK_EQ(result, 2);
     EndHostWithoutUnload();
   });
+  EXPECT_EQ(failures, 0);
+}
+
+// The trigger's wait dialog without a host handler: the driver's own dialog from its template, with the
+// template's size and font, the wait text and the abort button, which ends the wait.
+TEST_F(WindowsPanel, TriggerWaitDialogIsTheTemplateAndItsButtonAborts) {
+  StartInstrument({"--trigger-after-ms", "60000"});
+  const std::filesystem::path shots = Dir().Path();
+  int failures = RunHost(
+      [&](Driver& driver) {
+        HOST_CHECK_EQ(VK605_EXPORT(driver, InitializeDriver)(), 0);
+        const DWORD host_thread = ::GetCurrentThreadId();
+        std::thread driver_thread([&] {
+          HWND dialog = nullptr;
+          Eventually([&] { return (dialog = FindDialog(host_thread, "VK605", true)) != nullptr; });
+          HOST_CHECK(dialog != nullptr);
+          if (dialog == nullptr) return;
+          HOST_CHECK_EQ(Text(dialog, 10001), std::string(kTriggerWait));
+          HOST_CHECK_EQ(Text(dialog, IDCANCEL), std::string("Abort Measurement"));
+          // 263 x 55 dialog units of the template's font, Arial.
+          RECT template_size{0, 0, 263, 55};
+          ::MapDialogRect(dialog, &template_size);
+          RECT client{};
+          ::GetClientRect(dialog, &client);
+          HOST_CHECK_EQ(client.right, template_size.right);
+          HOST_CHECK_EQ(client.bottom, template_size.bottom);
+          LOGFONTA font{};
+          auto handle =
+              reinterpret_cast<HFONT>(::SendMessageA(::GetDlgItem(dialog, 10001), WM_GETFONT, 0, 0));
+          HOST_CHECK(handle != nullptr && ::GetObjectA(handle, sizeof font, &font) == sizeof font);
+          HOST_CHECK_EQ(std::string(font.lfFaceName), std::string("Arial"));
+          // The button has grown to its text and stays centred, at the template's top and height.
+          HWND button = ::GetDlgItem(dialog, IDCANCEL);
+          RECT button_area{};
+          ::GetWindowRect(button, &button_area);
+          ::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&button_area), 2);
+          RECT button_template{106, 40, 106 + 50, 40 + 14};
+          ::MapDialogRect(dialog, &button_template);
+          HDC dc = ::GetDC(button);
+          HGDIOBJ old =
+              ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageA(button, WM_GETFONT, 0, 0)));
+          SIZE label{};
+          ::GetTextExtentPoint32A(dc, "Abort Measurement", 17, &label);
+          ::SelectObject(dc, old);
+          ::ReleaseDC(button, dc);
+          const int button_width = button_area.right - button_area.left;
+          HOST_CHECK(button_width > label.cx);
+          HOST_CHECK(button_width > button_template.right - button_template.left);
+          HOST_CHECK(std::abs(button_area.left - (client.right - button_width) / 2) <= 1);
+          HOST_CHECK_EQ(button_area.top, button_template.top);
+          HOST_CHECK_EQ(button_area.bottom, button_template.bottom);
+          HOST_CHECK(Snapshot(dialog, shots / "wait-dialog-windows.png"));
+          Click(dialog, IDCANCEL);
+        });
+        double spectra[40] = {};
+        int options = 1;
+        HOST_CHECK_EQ(VK605_EXPORT(driver, PerformTriggerMeasurement)(spectra, options), 122);
+        driver_thread.join();
+        // The dialog is gone once the measurement returns.
+        HOST_CHECK(FindDialog(host_thread, "VK605", true) == nullptr);
+        EndHostWithoutUnload();
+      },
+      Ui::kPlatformDefault);
   EXPECT_EQ(failures, 0);
 }
 
