@@ -376,6 +376,25 @@ TEST_F(WindowsPanel, CancelStoresNoLimits) {
   EXPECT_EQ(failures, 0);
 }
 
+// The status page asks the instrument again from its 5-second window timer while it is shown.
+TEST_F(WindowsPanel, StatusPageRefreshesFromItsTimer) {
+  SimProcess& sim = StartInstrument();
+  int failures = RunHost([&](Driver& driver) {
+    HOST_CHECK_EQ(VK605_EXPORT(driver, InitializeDriver)(), 0);
+    const int result = RunPanel(driver, [&](DWORD, HWND sheet) {
+      sim.ClearRecord();
+      // Every refresh asks for the serial number.
+      HOST_CHECK(Eventually([&] { return Joined(sim.Commands()).find("SN\\r") != std::string::npos; }));
+      HOST_CHECK_EQ(Text(CurrentPage(sheet), 1023), std::string("Communications Established"));
+      ::SendMessageA(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+      HOST_CHECK(Eventually([&] { return ::IsWindow(sheet) == FALSE; }));
+    });
+    HOST_CHECK_EQ(result, 2);
+    EndHostWithoutUnload();
+  });
+  EXPECT_EQ(failures, 0);
+}
+
 // A value out of range blocks the change of page and the rule's switch: message 9048 each time, the
 // calibration page stays and the time rule's check box stays checked.
 TEST_F(WindowsPanel, AnInvalidHourCountKeepsTheCalibrationPageAndItsRule) {
