@@ -119,6 +119,13 @@ HWND FocusOf(DWORD thread) {
   return ::GetGUIThreadInfo(thread, &info) ? info.hwndFocus : nullptr;
 }
 
+// Text id of the loaded driver's string table.
+std::string DriverString(UINT id) {
+  char text[512] = {};
+  const int length = ::LoadStringA(::GetModuleHandleA("VK605.dll"), id, text, sizeof text);
+  return std::string(text, length > 0 ? static_cast<std::size_t>(length) : 0);
+}
+
 // ---- screenshots ----
 
 void Append32(std::string& out, std::uint32_t value) {
@@ -283,6 +290,12 @@ TEST_F(WindowsPanel, StatusProfilingSwitchAndCalibrationLimitsReachTheFiles) {
       HOST_CHECK_EQ(Text(status, 1035), std::string("System Status"));
       HOST_CHECK_EQ(Text(status, 1034), std::string("Version:"));
       HOST_CHECK(Checked(status, 3001));
+      // What the page shows is the driver's string table, byte for byte.
+      HOST_CHECK_EQ(Text(status, 1023), DriverString(115));
+      HOST_CHECK_EQ(Text(status, 1022), DriverString(103));
+      HOST_CHECK_EQ(Text(status, 1015), DriverString(106));
+      HOST_CHECK_EQ(Text(status, 1016), DriverString(108));
+      HOST_CHECK_EQ(Text(status, 10190), DriverString(1148));
       HOST_CHECK(Snapshot(sheet, shots / "panel-windows-status.png"));
       // One panel at a time: a call from another thread returns at once.
       second_call = VK605_EXPORT(driver, ControlPanel)();
@@ -313,6 +326,7 @@ TEST_F(WindowsPanel, StatusProfilingSwitchAndCalibrationLimitsReachTheFiles) {
       HOST_CHECK_EQ(Script().boxes.size(), boxes_before_ok + 1);
       if (Script().boxes.size() == boxes_before_ok + 1) {
         HOST_CHECK_EQ(Script().boxes.back().text, std::string(kHoursMessage));
+        HOST_CHECK_EQ(Script().boxes.back().text, DriverString(9048));
         HOST_CHECK_EQ(Script().boxes.back().caption, std::string("VK605"));
       }
       HOST_CHECK(::IsWindow(sheet) != FALSE);  // still open
