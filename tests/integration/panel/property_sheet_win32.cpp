@@ -261,7 +261,7 @@ int RunPanel(Driver& driver, const std::function<void(DWORD host_thread, HWND sh
 // The whole path of a user: status seen, profiling switched off, an hour count out of range refused
 // with the focus on its edit, corrected, and OK storing the limits and rules in the calibration file.
 TEST_F(WindowsPanel, StatusProfilingSwitchAndCalibrationLimitsReachTheFiles) {
-  StartInstrument();
+  SimProcess& sim = StartInstrument();
   WriteFile(Path("profile.prf"), "created = 2004-07-30 14:05:09\n");
   WriteRegistry(
       "[Software\\Classes\\CalveraSrv.ProfileV1]\nLibrary=" + std::string(VK605_REFERENCE_COMPONENT_PATH) +
@@ -336,8 +336,11 @@ TEST_F(WindowsPanel, StatusProfilingSwitchAndCalibrationLimitsReachTheFiles) {
       Type(calibration, 10242, "15");
       Type(calibration, 10241, "500");
       HOST_CHECK(Snapshot(sheet, shots / "panel-windows-calibration.png"));
+      sim.ClearRecord();
       ::SendMessageA(sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
       HOST_CHECK(Eventually([&] { return ::IsWindow(sheet) == FALSE; }));
+      // The OK is no change of page: the status page is not refreshed on the way out.
+      HOST_CHECK_EQ(Joined(sim.Commands()), std::string());
     });
     HOST_CHECK_EQ(result, 1);
     HOST_CHECK_EQ(second_call, -1);
