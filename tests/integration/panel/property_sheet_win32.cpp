@@ -186,19 +186,11 @@ std::string Png(int width, int height, const std::vector<unsigned char>& rgb) {
   return png;
 }
 
-// The sheet as the screen shows it, into a PNG file (and into VK605_PANEL_SCREENSHOTS when that names a
-// folder). False when nothing could be read or the image is one colour, as when the sheet was not drawn.
-bool Snapshot(HWND sheet, const std::filesystem::path& file) {
-  ::RedrawWindow(sheet, nullptr, nullptr,
-                 RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
-  // The host's thread hands its drawing to the X server when its loop is next idle.
-  ::SendMessageA(sheet, WM_NULL, 0, 0);
-  ::Sleep(300);
-  RECT area{};
-  ::GetWindowRect(sheet, &area);
+// The pixels under the window's rectangle on the screen, as RGB rows; empty when they cannot be read.
+std::vector<unsigned char> Capture(const RECT& area) {
   const int width = area.right - area.left;
   const int height = area.bottom - area.top;
-  if (width <= 100 || height <= 100) return false;
+  std::vector<unsigned char> rgb;
   HDC screen = ::GetDC(nullptr);
   HDC memory = ::CreateCompatibleDC(screen);
   BITMAPINFO info{};
@@ -210,26 +202,55 @@ bool Snapshot(HWND sheet, const std::filesystem::path& file) {
   info.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
   HBITMAP bitmap = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  bool copied = false;
-  std::vector<unsigned char> rgb(static_cast<std::size_t>(width) * height * 3);
-  bool one_colour = true;
   if (bitmap != nullptr && bits != nullptr) {
     HGDIOBJ old = ::SelectObject(memory, bitmap);
-    copied = ::BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY) != FALSE;
-    ::GdiFlush();
-    const auto* pixels = static_cast<const std::uint32_t*>(bits);
-    for (std::size_t i = 0; i < static_cast<std::size_t>(width) * height; ++i) {
-      rgb[i * 3] = static_cast<unsigned char>((pixels[i] >> 16) & 0xFF);
-      rgb[i * 3 + 1] = static_cast<unsigned char>((pixels[i] >> 8) & 0xFF);
-      rgb[i * 3 + 2] = static_cast<unsigned char>(pixels[i] & 0xFF);
-      if ((pixels[i] & 0xFFFFFF) != (pixels[0] & 0xFFFFFF)) one_colour = false;
+    if (::BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY) != FALSE) {
+      ::GdiFlush();
+      const auto* pixels = static_cast<const std::uint32_t*>(bits);
+      rgb.resize(static_cast<std::size_t>(width) * height * 3);
+      for (std::size_t i = 0; i < static_cast<std::size_t>(width) * height; ++i) {
+        rgb[i * 3] = static_cast<unsigned char>((pixels[i] >> 16) & 0xFF);
+        rgb[i * 3 + 1] = static_cast<unsigned char>((pixels[i] >> 8) & 0xFF);
+        rgb[i * 3 + 2] = static_cast<unsigned char>(pixels[i] & 0xFF);
+      }
     }
     ::SelectObject(memory, old);
     ::DeleteObject(bitmap);
   }
   ::DeleteDC(memory);
   ::ReleaseDC(nullptr, screen);
-  if (!copied) return false;
+  return rgb;
+}
+
+bool OneColour(const std::vector<unsigned char>& rgb) {
+  for (std::size_t i = 3; i < rgb.size(); ++i) {
+    if (rgb[i] != rgb[i % 3]) return false;
+  }
+  return true;
+}
+
+// The sheet as the screen shows it, into a PNG file (and into VK605_PANEL_SCREENSHOTS when that names a
+// folder). The host's thread hands its drawing to the X server when its loop is idle, so the screen is
+// read until two readings agree. False when nothing could be read or the image stays one colour, as when
+// the sheet was not drawn.
+bool Snapshot(HWND sheet, const std::filesystem::path& file) {
+  ::RedrawWindow(sheet, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  RECT area{};
+  ::GetWindowRect(sheet, &area);
+  const int width = area.right - area.left;
+  const int height = area.bottom - area.top;
+  if (width <= 100 || height <= 100) return false;
+  std::vector<unsigned char> previous;
+  std::vector<unsigned char> rgb;
+  for (int attempt = 0; attempt < 50; ++attempt) {
+    ::SendMessageA(sheet, WM_NULL, 0, 0);
+    ::Sleep(100);
+    rgb = Capture(area);
+    if (!rgb.empty() && !OneColour(rgb) && rgb == previous) break;
+    previous = rgb;
+  }
+  if (rgb.empty() || OneColour(rgb)) return false;
   const std::string png = Png(width, height, rgb);
   std::ofstream(file, std::ios::binary).write(png.data(), static_cast<std::streamsize>(png.size()));
   if (const char* keep = std::getenv("VK605_PANEL_SCREENSHOTS"); keep != nullptr && *keep != '\0') {
@@ -237,7 +258,7 @@ bool Snapshot(HWND sheet, const std::filesystem::path& file) {
     std::filesystem::copy_file(file, std::filesystem::path(keep) / file.filename(),
                                std::filesystem::copy_options::overwrite_existing, ignored);
   }
-  return !one_colour;
+  return true;
 }
 
 // ---- the host ----
