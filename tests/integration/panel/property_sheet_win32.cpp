@@ -113,6 +113,24 @@ void Type(HWND page, int control, const char* text) {
   ::SendMessageA(::GetDlgItem(page, control), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
 }
 
+// A click of the mouse on tab index of the sheet's tab control, in the middle of that tab.
+void ClickTab(HWND sheet, int index) {
+  HWND tabs = reinterpret_cast<HWND>(::SendMessageA(sheet, PSM_GETTABCONTROL, 0, 0));
+  RECT item{};
+  ::SendMessageA(tabs, TCM_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
+  const LPARAM at = MAKELPARAM((item.left + item.right) / 2, (item.top + item.bottom) / 2);
+  ::SendMessageA(tabs, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  ::SendMessageA(tabs, WM_LBUTTONUP, 0, at);
+}
+
+// How often text occurs in the simulator's record.
+std::size_t Count(SimProcess& sim, const std::string& text) {
+  const std::string record = Joined(sim.Commands());
+  std::size_t count = 0;
+  for (std::size_t at = record.find(text); at != std::string::npos; at = record.find(text, at + 1)) ++count;
+  return count;
+}
+
 HWND FocusOf(DWORD thread) {
   GUITHREADINFO info{};
   info.cbSize = sizeof info;
@@ -409,6 +427,32 @@ TEST_F(WindowsPanel, CancelStoresNoLimits) {
     HOST_CHECK_EQ(calibration.at("HOURS"), std::string("4"));
     HOST_CHECK_EQ(calibration.at("BTIME"), std::string("0"));
     HOST_CHECK(Script().boxes.empty());
+    EndHostWithoutUnload();
+  });
+  EXPECT_EQ(failures, 0);
+}
+
+// The user's clicks on the tabs: each change of page is one change for the pages, so the status page is
+// refreshed once when it is shown again and not at all when it is left.
+TEST_F(WindowsPanel, TabClicksChangeThePageOnce) {
+  SimProcess& sim = StartInstrument();
+  int failures = RunHost([&](Driver& driver) {
+    HOST_CHECK_EQ(VK605_EXPORT(driver, InitializeDriver)(), 0);
+    const int result = RunPanel(driver, [&](DWORD, HWND sheet) {
+      HWND status = CurrentPage(sheet);
+      sim.ClearRecord();
+      ClickTab(sheet, 1);
+      HWND calibration = CurrentPage(sheet);
+      HOST_CHECK(calibration != nullptr && calibration != status);
+      HOST_CHECK_EQ(Text(calibration, 10240), std::string("4"));
+      HOST_CHECK_EQ(Count(sim, "SN\\r"), 0u);
+      ClickTab(sheet, 0);
+      HOST_CHECK(CurrentPage(sheet) == status);
+      HOST_CHECK_EQ(Count(sim, "SN\\r"), 1u);
+      ::SendMessageA(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+      HOST_CHECK(Eventually([&] { return ::IsWindow(sheet) == FALSE; }));
+    });
+    HOST_CHECK_EQ(result, 2);
     EndHostWithoutUnload();
   });
   EXPECT_EQ(failures, 0);
