@@ -419,7 +419,7 @@ TEST_F(WindowsPanel, CancelStoresNoLimits) {
       HOST_CHECK(CurrentPage(sheet) == status);
       HOST_CHECK(::SendMessageA(sheet, PSM_SETCURSEL, 1, 0) != 0);
       HOST_CHECK_EQ(Text(calibration, 10240), std::string("99"));
-      ::SendMessageA(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+      Click(sheet, IDCANCEL);  // the sheet's own Cancel button
       HOST_CHECK(Eventually([&] { return ::IsWindow(sheet) == FALSE; }));
     });
     HOST_CHECK_EQ(result, 2);
@@ -432,8 +432,8 @@ TEST_F(WindowsPanel, CancelStoresNoLimits) {
   EXPECT_EQ(failures, 0);
 }
 
-// The user's clicks on the tabs: each change of page is one change for the pages, so the status page is
-// refreshed once when it is shown again and not at all when it is left.
+// The user's clicks on the tabs and on OK: each change of page is one change for the pages, so the status
+// page is refreshed once when it is shown again and not at all when it is left or the sheet ends.
 TEST_F(WindowsPanel, TabClicksChangeThePageOnce) {
   SimProcess& sim = StartInstrument();
   int failures = RunHost([&](Driver& driver) {
@@ -449,10 +449,14 @@ TEST_F(WindowsPanel, TabClicksChangeThePageOnce) {
       ClickTab(sheet, 0);
       HOST_CHECK(CurrentPage(sheet) == status);
       HOST_CHECK_EQ(Count(sim, "SN\\r"), 1u);
-      ::SendMessageA(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+      // The sheet's own OK button on the calibration page: no change of page, so no refresh either.
+      ClickTab(sheet, 1);
+      sim.ClearRecord();
+      Click(sheet, IDOK);
       HOST_CHECK(Eventually([&] { return ::IsWindow(sheet) == FALSE; }));
+      HOST_CHECK_EQ(Count(sim, "SN\\r"), 0u);
     });
-    HOST_CHECK_EQ(result, 2);
+    HOST_CHECK_EQ(result, 1);
     EndHostWithoutUnload();
   });
   EXPECT_EQ(failures, 0);
@@ -499,6 +503,11 @@ TEST_F(WindowsPanel, AnInvalidHourCountKeepsTheCalibrationPageAndItsRule) {
       HOST_CHECK_EQ(Script().boxes.size(), 2u);
       HOST_CHECK(Checked(calibration, 1112));
       HOST_CHECK(Enabled(calibration, 10240));
+      // The sheet's own OK button: refused the same way, the sheet stays open.
+      Click(sheet, IDOK);
+      HOST_CHECK_EQ(Script().boxes.size(), 3u);
+      if (Script().boxes.size() == 3u) HOST_CHECK_EQ(Script().boxes.back().text, std::string(kHoursMessage));
+      HOST_CHECK(::IsWindowVisible(sheet) != FALSE);
       ::SendMessageA(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
       HOST_CHECK(Eventually([&] { return ::IsWindow(sheet) == FALSE; }));
     });
