@@ -1,7 +1,6 @@
 #include "platform/platform_ui.h"
 
 #include <memory>
-#include <mutex>
 
 #include "platform/module_info.h"
 #include "platform/win32/windows_headers.h"
@@ -13,15 +12,14 @@ namespace vk605 {
 
 namespace {
 
-constexpr char kWindowClass[] = "VK605MessageDialog";
-constexpr int kClientWidth = 320;
-constexpr int kClientHeight = 110;
+// The message dialog's template in the driver's resources and its text control; the button is IDCANCEL.
+constexpr WORD kMessageTemplate = 10002;
+constexpr int kMessageText = 10001;
 // A pump step with nothing to do waits this long for the next message, so polling never burns a core.
 constexpr DWORD kIdleWaitMs = 10;
 
 struct Dialog {
   HWND window = nullptr;
-  HWND text = nullptr;
   bool pressed = false;
   bool quit_seen = false;  // WM_QUIT taken off the queue while the dialog ran; posted again at close
   int quit_code = 0;
@@ -31,65 +29,49 @@ HINSTANCE Instance() {
   return static_cast<HINSTANCE>(ModuleHandle());
 }
 
-LRESULT CALLBACK DialogProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  auto* dialog = reinterpret_cast<Dialog*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
+INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_INITDIALOG) {
+    ::SetWindowLongPtrA(window, DWLP_USER, lparam);
+    return TRUE;
+  }
+  auto* dialog = reinterpret_cast<Dialog*>(::GetWindowLongPtrA(window, DWLP_USER));
   // The button carries IDCANCEL, so Escape presses it too; Enter (IDOK) does as well.
   if (message == WM_COMMAND && dialog != nullptr && (LOWORD(wparam) == IDCANCEL || LOWORD(wparam) == IDOK)) {
     dialog->pressed = true;
-    return 0;
+    // The dialog ends at once; its owner destroys the window later.
+    ::ShowWindow(window, SW_HIDE);
+    return TRUE;
   }
   // Only the driver closes its dialog.
-  if (message == WM_CLOSE) return 0;
-  return ::DefWindowProcA(window, message, wparam, lparam);
+  if (message == WM_CLOSE) return TRUE;
+  return FALSE;
 }
 
-// Registers the window class once; unregisters it when the driver is unloaded, since classes of a DLL
-// outlive it otherwise and would point at unloaded code.
-class WindowClass {
- public:
-  bool Ensure() {
-    std::call_once(once_, [this] {
-      WNDCLASSA window_class{};
-      window_class.lpfnWndProc = DialogProc;
-      window_class.hInstance = Instance();
-      window_class.hCursor = ::LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-      window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-      window_class.lpszClassName = kWindowClass;
-      registered_ = ::RegisterClassA(&window_class) != 0;
-    });
-    return registered_;
-  }
-  ~WindowClass() {
-    if (registered_) ::UnregisterClassA(kWindowClass, Instance());
-  }
-
- private:
-  std::once_flag once_;
-  bool registered_ = false;
-};
-
-HWND CreateChild(HWND parent, const char* window_class, const std::string& text, DWORD style, RECT area,
-                 int id) {
-  HWND child = ::CreateWindowExA(0, window_class, text.c_str(), WS_CHILD | WS_VISIBLE | style, area.left,
-                                 area.top, area.right - area.left, area.bottom - area.top, parent,
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), Instance(), nullptr);
-  if (child != nullptr) {
-    ::SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(::GetStockObject(DEFAULT_GUI_FONT)), TRUE);
-  }
-  return child;
+// Pixel width of text in the button's font.
+int TextWidth(HWND button, const std::string& text) {
+  HDC dc = ::GetDC(button);
+  if (dc == nullptr) return 0;
+  HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageA(button, WM_GETFONT, 0, 0)));
+  SIZE size{};
+  ::GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
+  ::SelectObject(dc, old);
+  ::ReleaseDC(button, dc);
+  return size.cx;
 }
 
-HWND CreateFrame(const std::string& caption) {
-  constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_VISIBLE;
-  constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME;
-  RECT frame{0, 0, kClientWidth, kClientHeight};
-  ::AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
-  int width = frame.right - frame.left;
-  int height = frame.bottom - frame.top;
-  int x = (::GetSystemMetrics(SM_CXSCREEN) - width) / 2;
-  int y = (::GetSystemMetrics(SM_CYSCREEN) - height) / 2;
-  return ::CreateWindowExA(kExStyle, kWindowClass, caption.c_str(), kStyle, x, y, width, height, nullptr,
-                           nullptr, Instance(), nullptr);
+// The button takes the new text and grows (or shrinks) by the difference of the two captions' widths,
+// keeping its top and height, centred in the dialog's client area.
+void FitButton(HWND dialog, HWND button, const std::string& text) {
+  char current[256] = {};
+  ::GetWindowTextA(button, current, sizeof current);
+  RECT area{};
+  ::GetWindowRect(button, &area);
+  ::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&area), 2);
+  const int width = (area.right - area.left) + TextWidth(button, text) - TextWidth(button, current);
+  RECT client{};
+  ::GetClientRect(dialog, &client);
+  ::MoveWindow(button, (client.right - width) / 2, area.top, width, area.bottom - area.top, TRUE);
+  ::SetWindowTextA(button, text.c_str());
 }
 
 // Real message boxes, and a small modeless window with a text and one button for the dialogs.
@@ -102,24 +84,27 @@ class Win32PlatformUi : public PlatformUi {
   }
 
   void* OpenDialog(const std::string& caption, const std::string& text, const std::string& button) override {
-    if (!window_class_.Ensure()) return nullptr;
     auto dialog = std::make_unique<Dialog>();
-    dialog->window = CreateFrame(caption);
+    // The template gives the size, the font, the position (centred) and the button.
+    dialog->window = ::CreateDialogParamA(Instance(), MAKEINTRESOURCEA(kMessageTemplate), nullptr, DialogProc,
+                                          reinterpret_cast<LPARAM>(dialog.get()));
     if (dialog->window == nullptr) return nullptr;
-    ::SetWindowLongPtrA(dialog->window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(dialog.get()));
-    dialog->text =
-        CreateChild(dialog->window, "STATIC", text, SS_CENTER, RECT{10, 10, kClientWidth - 10, 62}, -1);
-    if (!button.empty()) {
-      RECT area{(kClientWidth - 140) / 2, 70, (kClientWidth + 140) / 2, 98};
-      CreateChild(dialog->window, "BUTTON", button, WS_TABSTOP | BS_DEFPUSHBUTTON, area, IDCANCEL);
+    ::SetWindowTextA(dialog->window, caption.c_str());
+    ::SetDlgItemTextA(dialog->window, kMessageText, text.c_str());
+    if (HWND button_window = ::GetDlgItem(dialog->window, IDCANCEL)) {
+      ::EnableWindow(button_window, TRUE);
+      ::ShowWindow(button_window, SW_SHOW);
+      if (!button.empty()) FitButton(dialog->window, button_window, button);
     }
-    ::UpdateWindow(dialog->window);
+    ::ShowWindow(dialog->window, SW_SHOWNORMAL);
+    ::RedrawWindow(dialog->window, nullptr, nullptr,
+                   RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     return dialog.release();
   }
 
   void SetDialogText(void* handle, const std::string& text) override {
     auto* dialog = static_cast<Dialog*>(handle);
-    if (dialog != nullptr && dialog->text != nullptr) ::SetWindowTextA(dialog->text, text.c_str());
+    if (dialog != nullptr) ::SetDlgItemTextA(dialog->window, kMessageText, text.c_str());
   }
 
   bool PollDialog(void* handle) override {
@@ -147,9 +132,6 @@ class Win32PlatformUi : public PlatformUi {
     ::DestroyWindow(dialog->window);
     if (dialog->quit_seen) ::PostQuitMessage(dialog->quit_code);
   }
-
- private:
-  WindowClass window_class_;
 };
 
 }  // namespace
