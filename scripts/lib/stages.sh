@@ -104,8 +104,8 @@ vk605_stages_wait() {
     [[ "$(cat "$file.status" 2>/dev/null || echo FAILED)" == FAILED* ]] || continue
     echo
     echo "=================== end of the failed stage '$name' ==================="
-    grep -E '\*\*\*Failed|\*\*\*Timeout|\*\*\*Exception|Failed  |SUMMARY: |ERROR: ' "$file.log" 2>/dev/null | head -40
-    tail -n 25 "$file.log" 2>/dev/null
+    { grep -E '\*\*\*Failed|\*\*\*Timeout|\*\*\*Exception|SUMMARY: |ERROR: ' "$file.log" | head -40; } 2>/dev/null || true
+    tail -n 25 "$file.log" 2>/dev/null || true
   done
   echo
   echo "=================== summary ==================="
