@@ -16,7 +16,7 @@ namespace vk605::tool {
 
 namespace {
 
-[[noreturn]] void Usage(const std::string& message) {
+[[noreturn]] void ConfigUsage(const std::string& message) {
   throw ToolError(ExitCode::kUsage, "config: " + message + " (vk605 config --help lists the keys)");
 }
 
@@ -31,7 +31,7 @@ char Digit(const std::string& value, const std::vector<std::pair<std::string, ch
   for (const auto& [text, digit] : table) {
     if (Lower(value) == text) return digit;
   }
-  Usage(std::string("bad value '") + value + "' for " + key);
+  ConfigUsage(std::string("bad value '") + value + "' for " + key);
 }
 
 const std::vector<CommKey>& CommKeys() {
@@ -43,7 +43,7 @@ const std::vector<CommKey>& CommKeys() {
          return std::string(text.data());
        },
        [](const DriverApi& api, const std::string& value) {
-         if (value.size() > 19) Usage("the driver keeps at most 19 characters of a port name");
+         if (value.size() > 19) ConfigUsage("the driver keeps at most 19 characters of a port name");
          return api.SetPort(value.c_str());
        }},
       {"baudrate", [](const DriverApi& api) { return std::to_string(api.GetBaudRate()); },
@@ -106,7 +106,7 @@ std::string ExpiryText(const ExpiryKey& key, const std::string& value) {
   std::string word = Lower(value);
   if (word == "on" || word == "1") return "1";
   if (word == "off" || word == "0") return "0";
-  Usage(std::string(key.name) + " is on or off, not '" + value + "'");
+  ConfigUsage(std::string(key.name) + " is on or off, not '" + value + "'");
 }
 
 // The calibration record of the instrument on the port: --serial names it without connecting.
@@ -140,10 +140,10 @@ void Print(const Output& out, const std::string& key, const std::string& value, 
 ExitCode RunConfig(const Invocation& invocation) {
   CommandArgs args("config", invocation.args, {"--serial"}, {});
   const std::vector<std::string>& words = args.Positional();
-  if (words.empty() || (words[0] != "get" && words[0] != "set")) Usage("get or set?");
+  if (words.empty() || (words[0] != "get" && words[0] != "set")) ConfigUsage("get or set?");
   bool set = words[0] == "set";
-  if (set && words.size() != 3) Usage("set takes KEY VALUE");
-  if (!set && words.size() > 2) Usage("get takes at most one KEY");
+  if (set && words.size() != 3) ConfigUsage("set takes KEY VALUE");
+  if (!set && words.size() > 2) ConfigUsage("get takes at most one KEY");
   std::string key = words.size() > 1 ? Lower(words[1]) : "";
 
   const CommKey* comm = nullptr;
@@ -154,7 +154,7 @@ ExitCode RunConfig(const Invocation& invocation) {
   for (const ExpiryKey& candidate : kExpiryKeys) {
     if (key == candidate.name) expiry = &candidate;
   }
-  if (!key.empty() && comm == nullptr && expiry == nullptr) Usage("unknown key '" + key + "'");
+  if (!key.empty() && comm == nullptr && expiry == nullptr) ConfigUsage("unknown key '" + key + "'");
 
   Output out(invocation.global.json);
   Session session(invocation.global);

@@ -1,7 +1,5 @@
 // vk605: the command-line host of the VK605 driver.
-#include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <exception>
 #include <string>
 
@@ -13,19 +11,6 @@
 #include "tool_error.h"
 
 namespace vk605::tool {
-
-std::string NowUtc() {
-  std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
-  std::tm utc{};
-  gmtime_r(&now, &utc);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
-  return text;
-}
-
-const char* ToolVersion() {
-  return VK605_TOOL_VERSION;
-}
 
 namespace {
 

@@ -17,12 +17,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Attribute(const fs::path& directory, const char* name) {
-  std::string text;
-  (void)ReadWholeFile((directory / name).string(), text);
-  return Trim(text);
-}
-
 std::map<std::string, std::string> ByIdLinks() {
   std::map<std::string, std::string> links;
   std::error_code error;
@@ -36,7 +30,7 @@ std::map<std::string, std::string> ByIdLinks() {
 
 // ttyS ports exist for every possible UART; the "type" attribute is 0 where there is no hardware.
 bool HasUart(const std::string& name) {
-  std::string type = Attribute(fs::path("/sys/class/tty") / name, "type");
+  std::string type = SysfsAttribute(fs::path("/sys/class/tty") / name, "type");
   return !type.empty() && type != "0";
 }
 
@@ -69,9 +63,10 @@ SerialCandidate DescribeSerialDevice(const std::string& path) {
     for (fs::path up = device; up.has_parent_path() && up != up.parent_path(); up = up.parent_path()) {
       if (fs::exists(up / "idVendor")) {
         candidate.bus = "usb";
-        candidate.usb_id = Attribute(up, "idVendor") + ":" + Attribute(up, "idProduct");
-        candidate.description = Trim(Attribute(up, "manufacturer") + " " + Attribute(up, "product"));
-        candidate.usb_serial = Attribute(up, "serial");
+        candidate.usb_id = SysfsAttribute(up, "idVendor") + ":" + SysfsAttribute(up, "idProduct");
+        candidate.description =
+            Trim(SysfsAttribute(up, "manufacturer") + " " + SysfsAttribute(up, "product"));
+        candidate.usb_serial = SysfsAttribute(up, "serial");
         break;
       }
     }
@@ -107,6 +102,12 @@ std::vector<SerialCandidate> FindSerialCandidates() {
     candidates.push_back(candidate);
   }
   return candidates;
+}
+
+std::string SysfsAttribute(const fs::path& directory, const char* name) {
+  std::string text;
+  (void)ReadWholeFile((directory / name).string(), text);
+  return Trim(text);
 }
 
 }  // namespace vk605::tool

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -26,5 +27,8 @@ std::string DeviceForPort(const std::string& port);
 
 // The same facts for one device path.
 SerialCandidate DescribeSerialDevice(const std::string& path);
+
+// One attribute file of a sysfs device directory, without surrounding white space; empty when unreadable.
+std::string SysfsAttribute(const std::filesystem::path& directory, const char* name);
 
 }  // namespace vk605::tool

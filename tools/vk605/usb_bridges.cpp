@@ -6,41 +6,30 @@
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
+
+#include "serial_candidates.h"
 
 namespace vk605::tool {
 
 namespace fs = std::filesystem;
-
-namespace {
-
-std::string Attribute(const fs::path& directory, const char* name) {
-  std::ifstream in(directory / name);
-  std::string value;
-  std::getline(in, value);
-  while (!value.empty() && std::isspace(static_cast<unsigned char>(value.back()))) value.pop_back();
-  return value;
-}
-
-}  // namespace
 
 std::vector<UsbBridge> FindUsbBridges() {
   std::vector<UsbBridge> bridges;
   std::error_code error;
   for (const fs::directory_entry& entry : fs::directory_iterator("/sys/bus/usb/devices", error)) {
     const fs::path& directory = entry.path();
-    if (Attribute(directory, "idVendor") != "0971") continue;
+    if (SysfsAttribute(directory, "idVendor") != "0971") continue;
     UsbBridge bridge;
     bridge.sysfs = directory.string();
-    bridge.usb_id = "0971:" + Attribute(directory, "idProduct");
-    std::string manufacturer = Attribute(directory, "manufacturer");
-    std::string product = Attribute(directory, "product");
+    bridge.usb_id = "0971:" + SysfsAttribute(directory, "idProduct");
+    std::string manufacturer = SysfsAttribute(directory, "manufacturer");
+    std::string product = SysfsAttribute(directory, "product");
     bridge.description = manufacturer + (manufacturer.empty() || product.empty() ? "" : " ") + product;
-    bridge.usb_serial = Attribute(directory, "serial");
+    bridge.usb_serial = SysfsAttribute(directory, "serial");
     char node[64];
     std::snprintf(node, sizeof node, "/dev/bus/usb/%03d/%03d",
-                  std::atoi(Attribute(directory, "busnum").c_str()),
-                  std::atoi(Attribute(directory, "devnum").c_str()));
+                  std::atoi(SysfsAttribute(directory, "busnum").c_str()),
+                  std::atoi(SysfsAttribute(directory, "devnum").c_str()));
     bridge.node = node;
     bridge.accessible = ::access(node, R_OK | W_OK) == 0;
     bridges.push_back(bridge);
