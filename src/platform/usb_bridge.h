@@ -14,6 +14,7 @@ namespace vk605 {
 struct UsbError {
   long code = 0;
   std::string name;
+  bool gone = false;  // the device is no longer there (unplugged): no later request on it can succeed
 };
 
 inline constexpr std::size_t kUsbDeviceInfoSize = 644;

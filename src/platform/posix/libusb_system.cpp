@@ -37,7 +37,7 @@ struct DeviceListDeleter {
 using DeviceList = std::unique_ptr<libusb_device*, DeviceListDeleter>;
 
 UsbError ErrorOf(int code) {
-  return UsbError{code, libusb_error_name(code)};
+  return UsbError{code, libusb_error_name(code), code == LIBUSB_ERROR_NO_DEVICE};
 }
 
 std::uint32_t UniqueIdOf(libusb_device* device) {

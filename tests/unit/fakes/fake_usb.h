@@ -27,9 +27,10 @@ struct FakeUsbState {
   UsbDriverStatus driver_status = UsbDriverStatus::kOpen;
   std::vector<UsbScanEntry> devices;
   bool open_fails = false;
-  UsbError open_error{-3, "LIBUSB_ERROR_ACCESS"};
+  UsbError open_error{-3, "LIBUSB_ERROR_ACCESS", false};
   std::deque<std::optional<std::string>> in_transfers;
   bool write_fails = false;
+  bool failed_transfer_gone = false;        // a failed IN transfer reports the device gone (unplugged)
   std::set<std::uint8_t> failing_requests;  // control requests (setup byte 1 and value byte 2) that fail
   std::set<std::uint32_t> failing_pipe_resets;
   // An instrument behind the bridge: each written command queues its reply as one IN transfer. The
@@ -126,7 +127,7 @@ class FakeUsbDevice final : public UsbDeviceHandle {
 
  private:
   long Fail(const char* name, long code) {
-    error_ = UsbError{code, name};
+    error_ = UsbError{code, name, state_.failed_transfer_gone && code == -4};
     return -1;
   }
   FakeUsbState& state_;
