@@ -6,8 +6,11 @@
 #include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
+#include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "usb_host_fixture.h"
 
@@ -58,6 +61,22 @@ bool WaitForStop(VK605ListenRecord& record) {
   for (int i = 0; i < 2000 && stop.load() == 0; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   return stop.load() != 0;
+}
+
+// The device events a host's callback saw, on the event thread.
+std::mutex g_seen_mutex;
+std::vector<VK605UsbEvent> g_seen_events;
+std::vector<void*> g_seen_contexts;
+
+void VK605_CALL RecordDeviceEvent(VK605UsbEvent* event, void* context) {
+  std::lock_guard<std::mutex> lock(g_seen_mutex);
+  g_seen_events.push_back(*event);
+  g_seen_contexts.push_back(context);
+}
+
+std::size_t SeenEvents() {
+  std::lock_guard<std::mutex> lock(g_seen_mutex);
+  return g_seen_events.size();
 }
 
 using UsbPipeExports = UsbHostTest;
@@ -182,6 +201,57 @@ TEST_F(UsbPipeExports, ListeningThreadDeliversAReplyEndingInThePrompt) {
     VK605_EXPORT(driver, FT8U100AX_Close)(device);
     EndHostWithoutUnload();
   });
+  EXPECT_EQ(failures, 0);
+}
+
+// Device events through libusb's hot-plug monitor: a second bridge plugged in and unplugged while a host
+// is registered. The host asks for each step by creating a file; this process's helper thread plugs and
+// unplugs the emulated bridge.
+TEST_F(UsbPipeExports, RegisteredHostSeesABridgeArriveAndLeave) {
+  EmulatedBridge& bridge = Bridge();
+  const std::filesystem::path plug = Path("plug");
+  const std::filesystem::path unplug = Path("unplug");
+  std::thread plugger([&] {
+    if (!WaitFor([&] { return std::filesystem::exists(plug); })) return;
+    bridge.AnnounceDevice(bridge.AddDevice());
+    if (!WaitFor([&] { return std::filesystem::exists(unplug); })) return;
+    bridge.RemoveDevice(1);
+  });
+  std::uint32_t second = bridge.UniqueId(0) + 1;
+  int failures = RunHost([&](Driver& driver) {
+    int handle[2] = {};
+    HOST_CHECK_EQ(VK605_EXPORT(driver, USB_Get_WD_handle)(handle), 1);
+    VK605UsbEventRegistration registration{handle[0], nullptr};
+    VK605UsbEventRegistration refused{handle[0], nullptr};
+    HOST_CHECK_EQ(VK605_EXPORT(driver, FT8U100AX_RegisterEvent)(&refused, 0x3, kVendor, 0, 0, nullptr), 0);
+    HOST_CHECK_EQ(refused.event, nullptr);
+    HOST_CHECK_EQ(VK605_EXPORT(driver, FT8U100AX_RegisterEvent)(&registration, 0x3, kVendor, 0, 0,
+                                                                reinterpret_cast<void*>(&RecordDeviceEvent)),
+                  1);
+    HOST_CHECK(registration.event != nullptr);
+    WriteFile(plug, "");
+    HOST_CHECK(WaitFor([] { return SeenEvents() >= 1; }));
+    WriteFile(unplug, "");
+    HOST_CHECK(WaitFor([] { return SeenEvents() >= 2; }));
+    VK605_EXPORT(driver, FT8U100AX_UnregisterEvent)(&registration);
+    HOST_CHECK_EQ(registration.event, nullptr);
+    std::lock_guard<std::mutex> lock(g_seen_mutex);
+    HOST_CHECK_EQ(g_seen_events.size(), 2u);
+    if (g_seen_events.size() == 2) {
+      HOST_CHECK_EQ(g_seen_events[0].action, 1u);
+      HOST_CHECK_EQ(g_seen_events[1].action, 2u);
+      for (const VK605UsbEvent& event : g_seen_events) {
+        HOST_CHECK_EQ(event.vendor_id, kVendor);
+        HOST_CHECK_EQ(event.product_id, EmulatedBridge::kProductId);
+        HOST_CHECK_EQ(event.unique_id, second);
+        HOST_CHECK_EQ(event.bus_type, 0xFFFFFFFEu);
+        HOST_CHECK(event.handle != 0);
+      }
+      HOST_CHECK_EQ(g_seen_contexts[0], static_cast<void*>(&registration));
+    }
+    EndHostWithoutUnload();
+  });
+  plugger.join();
   EXPECT_EQ(failures, 0);
 }
 
