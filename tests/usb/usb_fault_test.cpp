@@ -9,8 +9,8 @@
 namespace vk605::host {
 namespace {
 
-using usbtest::BridgeFault;
-using usbtest::EmulatedBridge;
+using sim::BridgeFault;
+using sim::EmulatedBridge;
 
 constexpr double kUntouchedReflectance = -12345.0;
 // An exchange that failed on the link.
@@ -124,7 +124,7 @@ TEST_F(UsbFault, BridgeWithoutPermissionCannotBeOpened) {
   EmulatedBridge& bridge = Bridge();
   bridge.SetFault(BridgeFault::kNoPermission);
   int failures = RunHost([&](Driver& driver) {
-    HOST_CHECK(usbtest::DropFileCapabilities());
+    HOST_CHECK(sim::DropFileCapabilities());
     // The bridge is listed (its descriptors come from sysfs) but cannot be opened.
     HOST_CHECK_EQ(VK605_EXPORT(driver, FT8U100AX_CountDevices)(0x0971, 0), 1);
     HOST_CHECK_EQ(VK605_EXPORT(driver, InitializeDriver)(), kNoInstrument);

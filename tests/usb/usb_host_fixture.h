@@ -6,7 +6,7 @@
 #include <string>
 #include <utility>
 
-#include "emulated_bridge.h"
+#include "emulated_usb_bridge.h"
 #include "host_test.h"
 
 namespace vk605::host {
@@ -16,9 +16,9 @@ namespace vk605::host {
 class UsbHostTest : public HostTest {
  protected:
   // The first call plugs in one bridge with an instrument of these settings.
-  usbtest::EmulatedBridge& Bridge(sim::SimSettings settings = {}) {
+  sim::EmulatedBridge& Bridge(sim::SimSettings settings = {}) {
     if (bridge_ == nullptr) {
-      bridge_ = std::make_unique<usbtest::EmulatedBridge>(std::move(settings));
+      bridge_ = std::make_unique<sim::EmulatedBridge>(std::move(settings));
       bridge_->AddDevice();
       WriteSettings("USB");
       EnableTrace();
@@ -39,7 +39,7 @@ class UsbHostTest : public HostTest {
   }
 
  private:
-  std::unique_ptr<usbtest::EmulatedBridge> bridge_;
+  std::unique_ptr<sim::EmulatedBridge> bridge_;
 };
 
 }  // namespace vk605::host

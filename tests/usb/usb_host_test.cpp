@@ -11,9 +11,9 @@
 namespace vk605::host {
 namespace {
 
-using usbtest::BridgeFault;
-using usbtest::ControlRequest;
-using usbtest::EmulatedBridge;
+using sim::BridgeFault;
+using sim::ControlRequest;
+using sim::EmulatedBridge;
 
 // The commands of a connect and one measurement, as the instrument receives them.
 constexpr char kUsbConnectAndMeasure[] =

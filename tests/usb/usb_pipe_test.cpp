@@ -17,8 +17,8 @@
 namespace vk605::host {
 namespace {
 
-using usbtest::BridgeFault;
-using usbtest::EmulatedBridge;
+using sim::BridgeFault;
+using sim::EmulatedBridge;
 
 constexpr unsigned kVendor = 0x0971;
 constexpr unsigned kBulkIn = 0x82;
@@ -133,7 +133,7 @@ TEST_F(UsbPipeExports, OpenByUniqueIdDescribesThatBridgeAndItsPipesCarryTheInstr
   EXPECT_EQ(Joined(bridge.Commands(1)), "SV\\r");
   EXPECT_EQ(Joined(bridge.Commands(0)), "");
   // The device reset, then the purge: a vendor request without a data stage, then the status read.
-  const std::vector<usbtest::ControlRequest> control = bridge.ControlRequests(1);
+  const std::vector<sim::ControlRequest> control = bridge.ControlRequests(1);
   ASSERT_EQ(control.size(), 2u);
   EXPECT_EQ(control[0].request_type, 0x40);
   EXPECT_EQ(control[0].value, 2);

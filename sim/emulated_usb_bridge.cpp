@@ -1,5 +1,6 @@
-#include "emulated_bridge.h"
+#include "emulated_usb_bridge.h"
 
+#include <dlfcn.h>
 #include <linux/capability.h>
 #include <linux/usbdevice_fs.h>
 #include <sys/ioctl.h>
@@ -8,10 +9,12 @@
 #include <umockdev.h>
 
 #include <unistd.h>
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstddef>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <mutex>
@@ -21,7 +24,7 @@
 #include "command_text.h"
 #include "instrument_model.h"
 
-namespace vk605::usbtest {
+namespace vk605::sim {
 
 namespace {
 
@@ -61,6 +64,8 @@ struct BridgeUrb {
   UMockdevIoctlData* buffer = nullptr;
   std::chrono::steady_clock::time_point submitted;
   bool in = false;
+  // The connection (one open device node) that submitted it: only that one reaps it.
+  UMockdevIoctlClient* client = nullptr;
 };
 
 inline void Release(BridgeUrb& urb) {
@@ -187,7 +192,7 @@ bool EmulatedBridge::State::Handle(Device& device, UMockdevIoctlClient* client) 
         std::memcpy(&address, arg->data, sizeof address);
       }
       for (auto it = device.in_flight.begin(); it != device.in_flight.end(); ++it) {
-        if (it->urb->client_addr != address) continue;
+        if (it->client != client || it->urb->client_addr != address) continue;
         RecordOf(*it)->status = -ENOENT;
         RecordOf(*it)->actual_length = 0;
         device.done.push_back(*it);
@@ -222,6 +227,7 @@ void EmulatedBridge::State::Submit(Device& device, UMockdevIoctlClient* client, 
     }
   }
   urb.submitted = std::chrono::steady_clock::now();
+  urb.client = client;
   record->status = 0;
   record->actual_length = 0;
   if (record->type == USBDEVFS_URB_TYPE_CONTROL) {
@@ -238,6 +244,11 @@ void EmulatedBridge::State::Submit(Device& device, UMockdevIoctlClient* client, 
     control.index = static_cast<std::uint16_t>(setup[4] | (setup[5] << 8));
     control.length = static_cast<std::uint16_t>(setup[6] | (setup[7] << 8));
     device.control.push_back(control);
+    if (control.request_type == 0x40 && control.request == 0x00 && control.value == 1) {
+      // Purge of the receive buffer: what the instrument sent and no one read yet is gone.
+      device.pending_text.clear();
+      static_cast<void>(device.model.TakeOutput(NowMs()));
+    }
     std::size_t data_length = control.length < length - 8 ? control.length : length - 8;
     if ((control.request_type & 0x80) != 0) {
       // A read request answers with the bridge's status bytes (and zeros for the rest).
@@ -343,20 +354,26 @@ void EmulatedBridge::State::Unplug(Device& device) {
 
 void EmulatedBridge::State::Reap(Device& device, UMockdevIoctlClient* client, UMockdevIoctlData* arg,
                                  std::unique_lock<std::mutex>& lock) {
+  auto own = [client](const BridgeUrb& urb) { return urb.client == client; };
   const auto deadline = std::chrono::steady_clock::now() + kReapWait;
+  std::deque<BridgeUrb>::iterator finished;
   for (;;) {
-    if (device.done.empty() && !device.in_flight.empty() && FillIn(device, device.in_flight.front())) {
+    finished = std::find_if(device.done.begin(), device.done.end(), own);
+    if (finished != device.done.end()) break;
+    auto waiting = std::find_if(device.in_flight.begin(), device.in_flight.end(), own);
+    if (waiting != device.in_flight.end() && FillIn(device, *waiting)) {
+      // An unplug has moved every URB to the finished ones already.
       if (!device.gone) {
-        device.done.push_back(device.in_flight.front());
-        device.in_flight.pop_front();
+        device.done.push_back(*waiting);
+        device.in_flight.erase(waiting);
       }
+      continue;
     }
-    if (!device.done.empty()) break;
     if (device.gone) {
       Complete(client, -1, ENODEV);
       return;
     }
-    if (device.in_flight.empty() || std::chrono::steady_clock::now() >= deadline) {
+    if (waiting == device.in_flight.end() || std::chrono::steady_clock::now() >= deadline) {
       Complete(client, -1, EAGAIN);
       return;
     }
@@ -364,8 +381,8 @@ void EmulatedBridge::State::Reap(Device& device, UMockdevIoctlClient* client, UM
     std::this_thread::sleep_for(std::chrono::microseconds(200));
     lock.lock();
   }
-  BridgeUrb urb = device.done.front();
-  device.done.pop_front();
+  BridgeUrb urb = *finished;
+  device.done.erase(finished);
   UMockdevIoctlData* pointer = umockdev_ioctl_data_resolve(arg, 0, sizeof(void*), nullptr);
   if (pointer == nullptr) {
     Release(urb);
@@ -520,4 +537,33 @@ bool DropFileCapabilities() {
   return syscall(SYS_capset, &header, data) == 0;
 }
 
-}  // namespace vk605::usbtest
+namespace {
+
+constexpr char kPreload[] = "libumockdev-preload.so.0";
+constexpr char kReexecMark[] = "VK605_UMOCKDEV_PRELOADED";
+
+void PrependTo(const char* name, const std::string& value) {
+  const char* old = std::getenv(name);
+  std::string joined = value;
+  if (old != nullptr && old[0] != '\0') joined += ":" + std::string(old);
+  ::setenv(name, joined.c_str(), 1);
+}
+
+}  // namespace
+
+bool EnsureUmockdevPreload(char** argv) {
+  // RTLD_NOLOAD only tells whether the library is in the process already.
+  if (::dlopen(kPreload, RTLD_NOW | RTLD_NOLOAD) != nullptr) return true;
+  if (std::getenv(kReexecMark) != nullptr) {
+    std::fprintf(stderr, "umockdev's preload library %s could not be loaded\n", kPreload);
+    return false;
+  }
+  ::setenv(kReexecMark, "1", 1);
+  PrependTo("LD_PRELOAD", kPreload);
+  PrependTo("ASAN_OPTIONS", "verify_asan_link_order=0");
+  ::execv("/proc/self/exe", argv);
+  std::perror("re-executing under umockdev's preload");
+  return false;
+}
+
+}  // namespace vk605::sim

@@ -8,7 +8,7 @@
 
 #include "sim_settings.h"
 
-namespace vk605::usbtest {
+namespace vk605::sim {
 
 // How the emulated bridge misbehaves; kNone is a healthy bridge.
 enum class BridgeFault {
@@ -35,7 +35,7 @@ struct ControlRequest {
 // enumerates, and a usbdevfs ioctl handler on each /dev/bus/usb node that forwards bulk-out bytes (pipe
 // 0x02) to a simulated instrument and answers bulk-in transfers (pipe 0x82) with two status bytes plus
 // the instrument's reply, at most transfer_size bytes per transfer. Processes started (or forked) from
-// this one reach the devices when they run with umockdev's preload library (see usb_test_main.cpp); the
+// this one reach the devices when they run with umockdev's preload library (EnsureUmockdevPreload); the
 // ioctls are answered on umockdev's thread of this process.
 class EmulatedBridge {
  public:
@@ -77,9 +77,21 @@ class EmulatedBridge {
   std::unique_ptr<State> state_;
 };
 
+// Makes sure umockdev's preload library is in this process from its start: when it is not, executes
+// this program again with it added to LD_PRELOAD (and AddressSanitizer's link-order check off, since the
+// preload comes before its runtime). Returns only when the preload is loaded; false (with a message on
+// stderr) when it cannot be.
+//
+// The emulation lives in that preload: it interposes open, ioctl, poll and the netlink socket calls of
+// libusb and libudev, and only a library preloaded at start-up comes before libc for a driver loaded
+// later with dlopen. umockdev-wrapper would do the same from outside, but then every way of starting
+// the program (ctest, the test discovery, by hand, a debugger) would have to remember it; re-executing
+// keeps the program self-contained. Child processes inherit the preload and the testbed's UMOCKDEV_DIR.
+bool EnsureUmockdevPreload(char** argv);
+
 // Makes this process obey file permissions even when it runs as root (drops CAP_DAC_OVERRIDE and
 // CAP_DAC_READ_SEARCH from its effective set), so a host child sees a mode-0000 device node as a user
 // does. False when the capabilities cannot be changed.
 bool DropFileCapabilities();
 
-}  // namespace vk605::usbtest
+}  // namespace vk605::sim
