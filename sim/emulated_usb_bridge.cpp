@@ -63,12 +63,11 @@ struct BridgeUrb {
   UMockdevIoctlData* urb = nullptr;
   UMockdevIoctlData* buffer = nullptr;
   std::chrono::steady_clock::time_point submitted;
-  bool in = false;
   // The connection (one open device node) that submitted it: only that one reaps it.
   UMockdevIoctlClient* client = nullptr;
 };
 
-inline void Release(BridgeUrb& urb) {
+inline void ReleaseUrb(BridgeUrb& urb) {
   if (urb.buffer != nullptr) umockdev_ioctl_data_unref(urb.buffer);
   if (urb.urb != nullptr) umockdev_ioctl_data_unref(urb.urb);
   urb.buffer = nullptr;
@@ -79,7 +78,7 @@ inline usbdevfs_urb* RecordOf(const BridgeUrb& urb) {
   return reinterpret_cast<usbdevfs_urb*>(urb.urb->data);
 }
 
-struct Device {
+struct EmulatedDevice {
   EmulatedBridge::State* owner = nullptr;
   std::size_t index = 0;
   std::string devpath;  // below /sys
@@ -98,14 +97,14 @@ struct Device {
   std::vector<ControlRequest> control;
   std::size_t in_transfers = 0;
 
-  explicit Device(const sim::SimSettings& settings) : model(settings) {}
+  explicit EmulatedDevice(const sim::SimSettings& settings) : model(settings) {}
 };
 
 struct EmulatedBridge::State {
   UMockdevTestbed* testbed = nullptr;
   sim::SimSettings settings;
   mutable std::mutex mutex;  // the devices' state, shared by umockdev's thread and the test
-  std::vector<std::unique_ptr<Device>> devices;
+  std::vector<std::unique_ptr<EmulatedDevice>> devices;
   std::size_t transfer_size = 64;
   BridgeFault fault = BridgeFault::kNone;
   std::string fault_from;  // the command that arms the fault; empty: armed from the start
@@ -114,12 +113,12 @@ struct EmulatedBridge::State {
   BridgeFault Active() const { return armed ? fault : BridgeFault::kNone; }
 
   static gboolean OnIoctl(UMockdevIoctlBase* handler, UMockdevIoctlClient* client, gpointer user_data);
-  bool Handle(Device& device, UMockdevIoctlClient* client);
-  void Submit(Device& device, UMockdevIoctlClient* client, UMockdevIoctlData* arg);
-  void Reap(Device& device, UMockdevIoctlClient* client, UMockdevIoctlData* arg,
+  bool Handle(EmulatedDevice& device, UMockdevIoctlClient* client);
+  void Submit(EmulatedDevice& device, UMockdevIoctlClient* client, UMockdevIoctlData* arg);
+  void Reap(EmulatedDevice& device, UMockdevIoctlClient* client, UMockdevIoctlData* arg,
             std::unique_lock<std::mutex>& lock);
-  bool FillIn(Device& device, BridgeUrb& urb);
-  void Unplug(Device& device);
+  bool FillIn(EmulatedDevice& device, BridgeUrb& urb);
+  void Unplug(EmulatedDevice& device);
 };
 
 namespace {
@@ -131,11 +130,11 @@ void Complete(UMockdevIoctlClient* client, long result, int error) {
 }  // namespace
 
 gboolean EmulatedBridge::State::OnIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer user_data) {
-  auto* device = static_cast<Device*>(user_data);
+  auto* device = static_cast<EmulatedDevice*>(user_data);
   return device->owner->Handle(*device, client) ? TRUE : FALSE;
 }
 
-bool EmulatedBridge::State::Handle(Device& device, UMockdevIoctlClient* client) {
+bool EmulatedBridge::State::Handle(EmulatedDevice& device, UMockdevIoctlClient* client) {
   std::unique_lock<std::mutex> lock(mutex);
   const unsigned long request = umockdev_ioctl_client_get_request(client);
   UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(client);
@@ -209,7 +208,8 @@ bool EmulatedBridge::State::Handle(Device& device, UMockdevIoctlClient* client) 
   }
 }
 
-void EmulatedBridge::State::Submit(Device& device, UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
+void EmulatedBridge::State::Submit(EmulatedDevice& device, UMockdevIoctlClient* client,
+                                   UMockdevIoctlData* arg) {
   BridgeUrb urb;
   urb.urb = umockdev_ioctl_data_resolve(arg, 0, sizeof(usbdevfs_urb), nullptr);
   if (urb.urb == nullptr) {
@@ -221,7 +221,7 @@ void EmulatedBridge::State::Submit(Device& device, UMockdevIoctlClient* client, 
   if (length > 0) {
     urb.buffer = umockdev_ioctl_data_resolve(urb.urb, offsetof(usbdevfs_urb, buffer), length, nullptr);
     if (urb.buffer == nullptr) {
-      Release(urb);
+      ReleaseUrb(urb);
       Complete(client, -1, EFAULT);
       return;
     }
@@ -232,7 +232,7 @@ void EmulatedBridge::State::Submit(Device& device, UMockdevIoctlClient* client, 
   record->actual_length = 0;
   if (record->type == USBDEVFS_URB_TYPE_CONTROL) {
     if (length < 8) {
-      Release(urb);
+      ReleaseUrb(urb);
       Complete(client, -1, EINVAL);
       return;
     }
@@ -265,7 +265,7 @@ void EmulatedBridge::State::Submit(Device& device, UMockdevIoctlClient* client, 
     return;
   }
   if (record->type != USBDEVFS_URB_TYPE_BULK || (record->endpoint != 0x02 && record->endpoint != 0x82)) {
-    Release(urb);
+    ReleaseUrb(urb);
     Complete(client, -1, EINVAL);
     return;
   }
@@ -285,13 +285,12 @@ void EmulatedBridge::State::Submit(Device& device, UMockdevIoctlClient* client, 
     Complete(client, 0, 0);
     return;
   }
-  urb.in = true;
   device.in_flight.push_back(urb);
   Complete(client, 0, 0);
 }
 
 // Completes the bulk-in URB when the bridge has something for it; false while it still waits.
-bool EmulatedBridge::State::FillIn(Device& device, BridgeUrb& urb) {
+bool EmulatedBridge::State::FillIn(EmulatedDevice& device, BridgeUrb& urb) {
   usbdevfs_urb* record = RecordOf(urb);
   const BridgeFault active = Active();
   if (active == BridgeFault::kNoAnswer) return false;
@@ -338,7 +337,7 @@ bool EmulatedBridge::State::FillIn(Device& device, BridgeUrb& urb) {
   return true;
 }
 
-void EmulatedBridge::State::Unplug(Device& device) {
+void EmulatedBridge::State::Unplug(EmulatedDevice& device) {
   if (device.gone) return;
   device.gone = true;
   for (BridgeUrb& urb : device.in_flight) {
@@ -352,7 +351,7 @@ void EmulatedBridge::State::Unplug(Device& device) {
   umockdev_testbed_remove_device(testbed, device.syspath.c_str());
 }
 
-void EmulatedBridge::State::Reap(Device& device, UMockdevIoctlClient* client, UMockdevIoctlData* arg,
+void EmulatedBridge::State::Reap(EmulatedDevice& device, UMockdevIoctlClient* client, UMockdevIoctlData* arg,
                                  std::unique_lock<std::mutex>& lock) {
   auto own = [client](const BridgeUrb& urb) { return urb.client == client; };
   const auto deadline = std::chrono::steady_clock::now() + kReapWait;
@@ -385,14 +384,14 @@ void EmulatedBridge::State::Reap(Device& device, UMockdevIoctlClient* client, UM
   device.done.erase(finished);
   UMockdevIoctlData* pointer = umockdev_ioctl_data_resolve(arg, 0, sizeof(void*), nullptr);
   if (pointer == nullptr) {
-    Release(urb);
+    ReleaseUrb(urb);
     Complete(client, -1, EFAULT);
     return;
   }
   umockdev_ioctl_data_set_ptr(pointer, 0, urb.urb);
   umockdev_ioctl_data_unref(pointer);
   Complete(client, 0, 0);
-  Release(urb);
+  ReleaseUrb(urb);
 }
 
 EmulatedBridge::EmulatedBridge(sim::SimSettings settings) : state_(std::make_unique<State>()) {
@@ -407,15 +406,15 @@ EmulatedBridge::~EmulatedBridge() {
   }
   g_object_unref(state_->testbed);
   for (auto& device : state_->devices) {
-    for (BridgeUrb& urb : device->in_flight) Release(urb);
-    for (BridgeUrb& urb : device->done) Release(urb);
+    for (BridgeUrb& urb : device->in_flight) ReleaseUrb(urb);
+    for (BridgeUrb& urb : device->done) ReleaseUrb(urb);
     if (device->handler != nullptr) g_object_unref(device->handler);
   }
 }
 
 std::size_t EmulatedBridge::AddDevice(std::uint16_t product_id) {
   std::lock_guard<std::mutex> lock(state_->mutex);
-  auto device = std::make_unique<Device>(state_->settings);
+  auto device = std::make_unique<EmulatedDevice>(state_->settings);
   device->owner = state_.get();
   device->index = state_->devices.size();
   device->address = kFirstAddress + static_cast<int>(device->index);
@@ -433,7 +432,7 @@ std::size_t EmulatedBridge::AddDevice(std::uint16_t product_id) {
   if (!umockdev_testbed_attach_ioctl(state_->testbed, device->node.c_str(), device->handler, nullptr)) {
     throw std::runtime_error("umockdev cannot emulate " + device->node);
   }
-  // Device descriptor (USB 1.1, 8-byte control packets, vendor 0971), then the one configuration: one
+  // EmulatedDevice descriptor (USB 1.1, 8-byte control packets, vendor 0971), then the one configuration: one
   // vendor-specific interface with bulk-in 0x82 and bulk-out 0x02 of 64 bytes.
   const std::uint8_t descriptors[] = {
       0x12, 0x01, 0x10, 0x01, 0x00, 0x00, 0x00, 0x08, 0x71, 0x09,
