@@ -173,8 +173,8 @@ class LibusbEventWatch final : public UsbEventWatch {
           return true;
         }
       }
-      // Blocks until libusb has an event or Stop interrupts it (an interrupt made before the call is
-      // not lost: libusb keeps it pending); the time-out only bounds one wait.
+      // Blocks until libusb has an event or Stop interrupts it (libusb keeps an interrupt made before
+      // the call pending; at worst the one-second time-out ends the wait).
       timeval timeout{1, 0};
       libusb_handle_events_timeout_completed(context_.get(), &timeout, nullptr);
     }
