@@ -4,7 +4,11 @@
 // them (per exchange), the CPU time of the whole host process as a share of the wall time, and the
 // process's peak memory.
 //
-//   vk605_bench [--rounds N] [--library PATH] [--sim PATH]
+//   vk605_bench [--rounds N] [--library PATH] [--sim PATH] [--usb]
+//
+// --usb: the same operations with PORT=USB against the simulator's instrument model behind an emulated
+// FT8U100AX bridge (umockdev, in this process). The bridge's thread runs in the host process, so the CPU
+// column then includes the emulation's share as well as the driver's and libusb's.
 //
 // Exit status 1 when an operation fails or misses a target.
 #include <dlfcn.h>
@@ -17,11 +21,13 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "bench_host.h"
+#include "emulated_usb_bridge.h"
 #include "vk605/vk605.h"
 
 namespace vk605::bench {
@@ -83,7 +89,7 @@ std::string MachineText() {
   return model + ", " + std::to_string(std::thread::hardware_concurrency()) + " CPUs, Linux " + names.release;
 }
 
-int Run(int rounds, const std::string& library, const std::string& simulator) {
+int Run(int rounds, const std::string& library, const std::string& simulator, bool usb) {
   TempDir dir;
   if (dir.Path().empty()) return 2;
   const std::string root = dir.Path();
@@ -96,12 +102,35 @@ int Run(int rounds, const std::string& library, const std::string& simulator) {
   // acknowledgement sent at once would arrive with the reply to the arming "\r" and be read (and lost)
   // as part of that exchange, as with a real instrument triggered within a millisecond. Any delay under
   // the acknowledgement read's 500 ms costs no extra time.
-  Simulator sim(simulator, root + "/sim.sock", {"--trigger-after-ms", "100"});
-  if (!sim.Started()) {
-    std::fprintf(stderr, "vk605_bench: cannot start %s\n", simulator.c_str());
-    return 2;
+  std::unique_ptr<Simulator> pty_sim;
+  std::unique_ptr<sim::EmulatedBridge> bridge;
+  std::string port = "USB";
+  std::size_t commands_seen = 0;
+  std::function<std::size_t()> take_command_count;
+  if (usb) {
+    sim::SimSettings settings;
+    // Acknowledged later than on the pty: over USB the arming exchange reads on until its reply is
+    // complete, and an acknowledgement within it would be lost with that read.
+    settings.trigger_after_ms = 300;
+    bridge = std::make_unique<sim::EmulatedBridge>(settings);
+    bridge->AddDevice();
+    take_command_count = [&] {
+      const std::size_t total = bridge->Commands().size();
+      const std::size_t count = total - commands_seen;
+      commands_seen = total;
+      return count;
+    };
+  } else {
+    pty_sim = std::make_unique<Simulator>(simulator, root + "/sim.sock",
+                                          std::vector<std::string>{"--trigger-after-ms", "100"});
+    if (!pty_sim->Started()) {
+      std::fprintf(stderr, "vk605_bench: cannot start %s\n", simulator.c_str());
+      return 2;
+    }
+    port = pty_sim->Device();
+    take_command_count = [&] { return pty_sim->TakeCommandCount(); };
   }
-  std::ofstream(root + "/VK605.INI") << "[MAIN]\r\nPORT=" << sim.Device() << "\r\n";
+  std::ofstream(root + "/VK605.INI") << "[MAIN]\r\nPORT=" << port << "\r\n";
   const std::string copy = root + "/libvk605.so";
   std::filesystem::copy_file(library, copy);
   static const VK605UiHandler handler{sizeof(VK605UiHandler), nullptr,    CountMessageBox, OpenDialog,
@@ -165,14 +194,14 @@ int Run(int rounds, const std::string& library, const std::string& simulator) {
     row.name = op.name;
     row.whole_limit = op.whole_limit;
     op.prepare();
-    sim.TakeCommandCount();
+    take_command_count();
     Sample before = Now();
     for (int i = 0; i < op.runs && row.result == 0; ++i) {
       row.result = op.run();
       row.runs = i + 1;
     }
     Sample after = Now();
-    row.exchanges = sim.TakeCommandCount();
+    row.exchanges = take_command_count();
     row.wall_ms = after.wall_ms - before.wall_ms;
     row.cpu_ms = after.cpu_ms - before.cpu_ms;
     row.fixed_ms = op.fixed_ms * row.runs;
@@ -180,7 +209,9 @@ int Run(int rounds, const std::string& library, const std::string& simulator) {
     rows.push_back(row);
   }
 
-  std::printf("vk605 bench against the zero-delay simulator (%s)\n", MachineText().c_str());
+  std::printf("vk605 bench against the zero-delay simulator%s (%s)\n",
+              usb ? " over USB (emulated FT8U100AX bridge; CPU includes the emulation's thread)" : "",
+              MachineText().c_str());
   std::printf(
       "wall, fixed and beyond are per run; CPU is the host process (all threads) as a share of wall\n\n");
   std::printf(
@@ -218,6 +249,10 @@ int Run(int rounds, const std::string& library, const std::string& simulator) {
       "ms)\n",
       kCpuShareLimit, kBeyondPerExchangeLimitMs, kBeyondMeasurementLimitMs);
   if (g_message_boxes != 0) std::printf("%d unexpected message boxes\n", g_message_boxes);
+  std::fflush(stdout);
+  // The driver's unload talks to the instrument one last time: over USB while the emulated bridge still
+  // answers (its testbed goes with this function).
+  if (usb) ::dlclose(handle);
   return all_ok ? 0 : 1;
 }
 
@@ -228,18 +263,22 @@ int main(int argc, char** argv) {
   int rounds = 3;
   std::string library = VK605_LIBRARY_PATH;
   std::string simulator = VK605_SIM_PATH;
+  bool usb = false;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
-    if (i + 1 < argc && arg == "--rounds") {
+    if (arg == "--usb") {
+      usb = true;
+    } else if (i + 1 < argc && arg == "--rounds") {
       rounds = std::max(1, std::atoi(argv[++i]));
     } else if (i + 1 < argc && arg == "--library") {
       library = argv[++i];
     } else if (i + 1 < argc && arg == "--sim") {
       simulator = argv[++i];
     } else {
-      std::fprintf(stderr, "usage: vk605_bench [--rounds N] [--library PATH] [--sim PATH]\n");
+      std::fprintf(stderr, "usage: vk605_bench [--rounds N] [--library PATH] [--sim PATH] [--usb]\n");
       return 2;
     }
   }
-  return vk605::bench::Run(rounds, library, simulator);
+  if (usb && !vk605::sim::EnsureUmockdevPreload(argv)) return 2;
+  return vk605::bench::Run(rounds, library, simulator, usb);
 }

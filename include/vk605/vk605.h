@@ -281,6 +281,31 @@ typedef struct VK605ListenRecord {
   char* reply;
 } VK605ListenRecord;
 
+/* FT8U100AX_RegisterEvent's record: the driver handle in (as USB_Get_WD_handle stores it), the
+   registration out (null when none; FT8U100AX_UnregisterEvent clears it). */
+typedef struct VK605UsbEventRegistration {
+  int driver_handle;
+  void* event;
+} VK605UsbEventRegistration;
+/* One device event as the callback receives it: twelve 32-bit words (48 bytes). */
+typedef struct VK605UsbEvent {
+  unsigned int handle; /* the registration's number */
+  unsigned int action; /* 1: the device arrived, 2: it left */
+  unsigned int status;
+  unsigned int event_id;
+  unsigned int bus_type; /* 0xFFFFFFFE: USB */
+  unsigned int reserved;
+  unsigned int options;
+  unsigned int vendor_id;
+  unsigned int product_id;
+  unsigned int unique_id;
+  unsigned int version;
+  unsigned int match_tables;
+} VK605UsbEvent;
+/* The callback FT8U100AX_RegisterEvent takes: called on the registration's event thread for each event,
+   with the host's registration record as context. */
+typedef void(VK605_CALL* VK605UsbEventCallback)(VK605UsbEvent* event, void* context);
+
 VK605_API int VK605_CALL FT8U100AX_CountDevices(unsigned int vendor_id, unsigned int product_id);
 VK605_API VK605UsbDevice* VK605_CALL FT8U100AX_Open(unsigned int unique_id, unsigned int configuration,
                                                     unsigned int interface_number, unsigned int alternate);

@@ -29,6 +29,7 @@ INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"')
 SEARCH_PATHS = [
     ("tests/unit", ["tests/unit", "sim", "profiling/reference"]),
     ("tests/integration", ["tests/integration", "sim"]),
+    ("tests/usb", ["tests/usb", "tests/integration", "sim"]),
     ("tests/tools", ["tools/vk605", "sim"]),
     ("tools/vk605", ["tools/vk605"]),
     ("profiling/reference", ["profiling/reference"]),

@@ -25,6 +25,8 @@ VK605_BASE_PACKAGES=(
   libgtk-3-dev
   xvfb
   libusb-1.0-0-dev
+  umockdev
+  libumockdev-dev
 )
 
 # shellcheck disable=SC2034 # used by the scripts that source this file

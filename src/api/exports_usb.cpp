@@ -80,11 +80,16 @@ void* VK605_CALL FT8U100AX_ListenPipe(VK605UsbDevice* device, VK605ListenRecord*
 int VK605_CALL FT8U100AX_ProcessData(const void* data, unsigned int count, void*, char* text) {
   return UsbPipes::ProcessData(data, count, text);
 }
-// Device events are not delivered: no registration is made.
-int VK605_CALL FT8U100AX_RegisterEvent(void*, unsigned int, unsigned int, unsigned int, unsigned int, void*) {
-  return 0;
+int VK605_CALL FT8U100AX_RegisterEvent(void* event_record, unsigned int actions, unsigned int vendor_id,
+                                       unsigned int product_id, unsigned int unique_id, void* callback) {
+  return Guarded(0, [&] {
+    return Pipes().RegisterEvent(static_cast<VK605UsbEventRegistration*>(event_record), actions, vendor_id,
+                                 product_id, unique_id, reinterpret_cast<VK605UsbEventCallback>(callback));
+  });
 }
-void VK605_CALL FT8U100AX_UnregisterEvent(void*) {}
+void VK605_CALL FT8U100AX_UnregisterEvent(void* event_record) {
+  UsbPipeCommands::UnregisterEvent(static_cast<VK605UsbEventRegistration*>(event_record));
+}
 void* VK605_CALL ListenToPipe(VK605ListenRecord* record) {
   return Guarded<void*>(nullptr, [&] { return UsbPipeCommands::ListenToPipe(record); });
 }

@@ -25,6 +25,35 @@ unsigned long RunListener(void* record) {
   return UsbPipeCommands::ListenHandler(static_cast<VK605ListenRecord*>(record));
 }
 
+constexpr std::size_t kEventStackSize = 4096;
+constexpr unsigned kUsbBusType = 0xFFFFFFFE;
+
+// One registration: the host's callback and context, the driver's watch, the event record the events
+// are reported in and the event thread.
+struct EventRegistration {
+  VK605UsbEventCallback callback = nullptr;
+  void* context = nullptr;
+  std::unique_ptr<UsbEventWatch> watch;
+  VK605UsbEvent record{};
+  void* thread = nullptr;
+};
+
+std::atomic<unsigned> g_next_registration{1};
+
+unsigned long RunEventThread(void* argument) {
+  auto* registration = static_cast<EventRegistration*>(argument);
+  UsbDeviceEvent event;
+  while (registration->watch->Wait(event)) {
+    VK605UsbEvent record = registration->record;
+    record.action = event.action;
+    record.vendor_id = event.vendor_id;
+    record.product_id = event.product_id;
+    record.unique_id = event.unique_id;
+    if (record.action != 0) registration->callback(&record, registration->context);
+  }
+  return 0;
+}
+
 }  // namespace
 
 int UsbPipeCommands::CountDevices(std::uint32_t vendor_id, std::uint32_t product_id) {
@@ -115,6 +144,37 @@ int UsbPipeCommands::CloseListening(VK605ListenRecord* record) {
   int closed = JoinAndCloseHostThread(record->thread);
   record->thread = nullptr;
   return closed;
+}
+
+int UsbPipeCommands::RegisterEvent(VK605UsbEventRegistration* record, std::uint32_t actions,
+                                   std::uint32_t vendor_id, std::uint32_t product_id, std::uint32_t unique_id,
+                                   VK605UsbEventCallback callback) {
+  if (record == nullptr || callback == nullptr) return 0;
+  std::unique_ptr<UsbDriver> driver;
+  if (UsbPipes::OpenDriver(system_, driver) != UsbDriverStatus::kOpen || driver == nullptr) return 0;
+  auto registration = std::make_unique<EventRegistration>();
+  registration->watch = driver->WatchEvents(actions, vendor_id, product_id, unique_id);
+  if (registration->watch == nullptr) return 0;
+  registration->callback = callback;
+  registration->context = record;
+  registration->record.handle = g_next_registration.fetch_add(1);
+  registration->record.bus_type = kUsbBusType;
+  registration->record.vendor_id = vendor_id;
+  registration->record.product_id = product_id;
+  registration->record.unique_id = unique_id;
+  registration->thread = StartHostThread(RunEventThread, registration.get(), kEventStackSize);
+  if (registration->thread == nullptr) return 0;
+  record->event = registration.release();
+  return 1;
+}
+
+void UsbPipeCommands::UnregisterEvent(VK605UsbEventRegistration* record) {
+  if (record == nullptr || record->event == nullptr) return;
+  auto* registration = static_cast<EventRegistration*>(record->event);
+  registration->watch->Stop();
+  static_cast<void>(JoinAndCloseHostThread(registration->thread));
+  delete registration;
+  record->event = nullptr;
 }
 
 }  // namespace vk605

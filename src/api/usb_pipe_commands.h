@@ -35,6 +35,14 @@ class UsbPipeCommands {
   static unsigned long ListenHandler(VK605ListenRecord* record);
   static int CloseListening(VK605ListenRecord* record);
 
+  // Registers the callback for the device events of the actions (kUsbDeviceArrived, kUsbDeviceLeft) and
+  // ids (0: any product, any unique id) and starts the event thread; 1 with the registration stored in
+  // the record, 0 when nothing was registered.
+  int RegisterEvent(VK605UsbEventRegistration* record, std::uint32_t actions, std::uint32_t vendor_id,
+                    std::uint32_t product_id, std::uint32_t unique_id, VK605UsbEventCallback callback);
+  // Stops the registration's event thread, waits for it and frees the registration.
+  static void UnregisterEvent(VK605UsbEventRegistration* record);
+
  private:
   UsbSystem& system_;
 };

@@ -14,6 +14,7 @@ namespace vk605 {
 struct UsbError {
   long code = 0;
   std::string name;
+  bool gone = false;  // the device is no longer there (unplugged): no later request on it can succeed
 };
 
 inline constexpr std::size_t kUsbDeviceInfoSize = 644;
@@ -43,6 +44,27 @@ class UsbDeviceHandle {
   virtual UsbError LastError() const = 0;
 };
 
+// Device-event actions (a mask when registering).
+inline constexpr std::uint32_t kUsbDeviceArrived = 0x1;
+inline constexpr std::uint32_t kUsbDeviceLeft = 0x2;
+
+// One device event: the action and the device it concerns.
+struct UsbDeviceEvent {
+  std::uint32_t action = 0;
+  std::uint32_t vendor_id = 0;
+  std::uint32_t product_id = 0;
+  std::uint32_t unique_id = 0;
+};
+
+// A registration for device events, read by one thread.
+class UsbEventWatch {
+ public:
+  virtual ~UsbEventWatch() = default;
+  // Blocks until the next event; false once Stop was called (from any thread).
+  virtual bool Wait(UsbDeviceEvent& event) = 0;
+  virtual void Stop() = 0;
+};
+
 // One open handle to the bridge's driver.
 class UsbDriver {
  public:
@@ -55,6 +77,17 @@ class UsbDriver {
                                                       std::uint32_t interface_number, std::uint32_t alternate,
                                                       UsbDeviceInfo& info) = 0;
   virtual UsbError LastError() const = 0;
+  // Registers for the actions (kUsbDeviceArrived, kUsbDeviceLeft) of devices with these ids (0: any
+  // product, any unique id); null when the driver delivers no device events. The watch keeps what it
+  // needs of the driver: it may outlive this handle.
+  virtual std::unique_ptr<UsbEventWatch> WatchEvents(std::uint32_t actions, std::uint32_t vendor_id,
+                                                     std::uint32_t product_id, std::uint32_t unique_id) {
+    static_cast<void>(actions);
+    static_cast<void>(vendor_id);
+    static_cast<void>(product_id);
+    static_cast<void>(unique_id);
+    return nullptr;
+  }
 };
 
 enum class UsbDriverStatus { kOpen, kCannotOpen, kWrongVersion };

@@ -11,7 +11,7 @@ using namespace windriver;
 
 UsbError ErrorOf(WinDriverDevice& device) {
   long code = device.LastError();
-  return UsbError{code, "system error " + std::to_string(code)};
+  return UsbError{code, "system error " + std::to_string(code), false};
 }
 
 // A handle to the driver, closed when it goes.

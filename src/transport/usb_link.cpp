@@ -30,6 +30,8 @@ constexpr int kAttempts = 3;
 // Every IN transfer begins with the bridge's two status bytes.
 constexpr std::size_t kStatusBytes = 2;
 constexpr std::size_t kTransferSize = 8192;
+// The pause after a failed bulk-in transfer before the next one.
+constexpr std::uint32_t kFailedReadPauseMs = 10;
 // The last 32-bit word of a scan entry marks a device that can be used.
 constexpr std::uint32_t kUsableMark = 0xFFFFFFFF;
 
@@ -88,11 +90,11 @@ std::unique_ptr<UsbPipeDevice> UsbLink::FindUsbDevice() {
   if (usable != devices.end() && usable->unique_id != 0) {
     std::uint32_t unique_id = usable->unique_id;
     driver.reset();
-    return UsbPipes::Open(system_, unique_id, 0, 0, 0);
+    return UsbPipes::Open(system_, unique_id, 0, 0, 0, &open_error_);
   }
   log_.LogLine("Could not find the Lumen k5 interface.\n");
   driver.reset();
-  return UsbPipes::Open(system_, 0, 0, 0, 0);
+  return UsbPipes::Open(system_, 0, 0, 0, 0, &open_error_);
 }
 
 // Each failing step is shown and the sequence goes on: a bridge that refuses one request may still carry
@@ -120,9 +122,14 @@ void UsbLink::ConfigureUsb() {
 LinkResult UsbLink::OpenUsb(std::uint32_t product_id) {
   if (device_ != nullptr) return LinkResult::kDone;
   product_id_ = product_id;
+  open_error_ = UsbError{};
   device_ = FindUsbDevice();
   if (device_ == nullptr) {
     log_.LogLine("Failed to open USB connection");
+    // Why the bridge that was found could not be opened (busy, no permission, unplugged).
+    if (!open_error_.name.empty()) {
+      log_.LogLine("USB: " + open_error_.name + " (" + std::to_string(open_error_.code) + ")");
+    }
     return LinkResult::kNoDevice;
   }
   ConfigureUsb();
@@ -166,8 +173,13 @@ LinkResult UsbLink::ReadUsb(char* buffer) {
     int count = UsbPipes::ReadPipe82(device_.get(), transfer.data(), kTransferSize);
     if (count == -1) {
       LogFailure("Failed to read data from ReadPipe82");
-      // A later transfer may still complete the reply, but the read stays failed.
+      // A later transfer may still complete the reply, but the read stays failed. A bridge that has
+      // gone (unplugged) answers no later transfer: the read ends at once instead of failing on every
+      // try until the time-out. Any other failure may come back at once too, so the next try waits a
+      // moment: the loop never spins.
       result = LinkResult::kFailed;
+      if (UsbPipes::LastError(device_.get()).gone) break;
+      clock_.WaitMs(kFailedReadPauseMs);
     } else if (static_cast<std::size_t>(count) > kStatusBytes) {
       transfer[static_cast<std::size_t>(count)] = '\0';
       std::size_t text_length = ::strnlen(transfer.data() + kStatusBytes, kTransferSize - kStatusBytes);
@@ -190,12 +202,19 @@ LinkResult UsbLink::ReadUsb(char* buffer) {
       break;
     }
   }
-  if (length == 0 || std::string_view(buffer, length) == kUnknownCommand) result = LinkResult::kFailed;
+  if (length == 0) result = LinkResult::kFailed;
+  if (std::string_view(buffer, length) == kUnknownCommand) {
+    log_.LogLine("USB: the instrument does not know the command");
+    result = LinkResult::kFailed;
+  }
   return result;
 }
 
 LinkResult UsbLink::CopyReply(const std::vector<char>& usb_reply, char* reply) const {
-  if (usb_reply[0] == '*') return LinkResult::kInstrumentError;
+  if (usb_reply[0] == '*') {
+    log_.LogLine("USB: the instrument reports an error (its reply begins with \"*\")");
+    return LinkResult::kInstrumentError;
+  }
   if (usb_reply[0] != '\0') {
     std::size_t length = ::strnlen(usb_reply.data(), kReplyBufferSize - 1);
     std::memcpy(reply, usb_reply.data(), length);

@@ -59,6 +59,7 @@ class UsbLink final : public Link {
   MessageSink show_message_;
   std::uint32_t product_id_ = 0;
   std::unique_ptr<UsbPipeDevice> device_;
+  UsbError open_error_;  // the reason of the last failed device open
 };
 
 }  // namespace vk605

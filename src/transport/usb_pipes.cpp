@@ -55,7 +55,7 @@ int UsbPipes::CountDevices(UsbSystem& system, std::uint32_t vendor_id, std::uint
 
 std::unique_ptr<UsbPipeDevice> UsbPipes::Open(UsbSystem& system, std::uint32_t unique_id,
                                               std::uint32_t configuration, std::uint32_t interface_number,
-                                              std::uint32_t alternate) {
+                                              std::uint32_t alternate, UsbError* why) {
   auto device = std::make_unique<UsbPipeDevice>();
   UsbDriverStatus status = system.OpenDriver(device->driver);
   if (status != UsbDriverStatus::kOpen || device->driver == nullptr) {
@@ -65,6 +65,7 @@ std::unique_ptr<UsbPipeDevice> UsbPipes::Open(UsbSystem& system, std::uint32_t u
   device->handle =
       device->driver->OpenDevice(unique_id, configuration, interface_number, alternate, device->info);
   if (device->handle == nullptr) {
+    if (why != nullptr) *why = device->driver->LastError();
     SetErrorText("Could not open device\n");
     return nullptr;
   }

@@ -34,10 +34,10 @@ class UsbPipes {
   static constexpr std::uint32_t kWritePipe02TimeoutMs = 30000;
 
   static int CountDevices(UsbSystem& system, std::uint32_t vendor_id, std::uint32_t product_id);
-  // Null when the device cannot be opened.
+  // Null when the device cannot be opened; then why (when given) receives the driver's reason.
   static std::unique_ptr<UsbPipeDevice> Open(UsbSystem& system, std::uint32_t unique_id,
                                              std::uint32_t configuration, std::uint32_t interface_number,
-                                             std::uint32_t alternate);
+                                             std::uint32_t alternate, UsbError* why = nullptr);
   // Opens the driver and checks its version; on failure prints why to the standard output and leaves
   // driver empty. The status either way.
   static UsbDriverStatus OpenDriver(UsbSystem& system, std::unique_ptr<UsbDriver>& driver);

@@ -1,7 +1,10 @@
 #include <libusb.h>
 
+#include <atomic>
 #include <cstring>
+#include <deque>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 #include "platform/usb_bridge.h"
@@ -17,7 +20,9 @@
 //   configuration value and (word 7) the bulk-in packet size, the size of one IN transfer;
 // - pipe 0x00 is the control endpoint (the setup packet as given), pipes 0x02 and 0x82 the bulk endpoints;
 // - a kernel driver bound to the interface is detached while the interface is claimed;
-// - a halt cannot cut a synchronous transfer short: it reports done and the transfer ends by its time-out.
+// - a halt cannot cut a synchronous transfer short: it reports done and the transfer ends by its time-out;
+// - device events are libusb hot-plug callbacks (on Linux libusb's udev or netlink monitor), delivered while
+//   the event thread runs libusb's event loop in UsbEventWatch::Wait.
 
 namespace vk605 {
 
@@ -37,7 +42,7 @@ struct DeviceListDeleter {
 using DeviceList = std::unique_ptr<libusb_device*, DeviceListDeleter>;
 
 UsbError ErrorOf(int code) {
-  return UsbError{code, libusb_error_name(code)};
+  return UsbError{code, libusb_error_name(code), code == LIBUSB_ERROR_NO_DEVICE};
 }
 
 std::uint32_t UniqueIdOf(libusb_device* device) {
@@ -133,6 +138,79 @@ class LibusbDeviceHandle final : public UsbDeviceHandle {
   UsbError error_;
 };
 
+// Hot-plug callbacks of one libusb context, queued for the thread that waits for them. libusb calls
+// them from inside libusb_handle_events, which only Wait runs.
+class LibusbEventWatch final : public UsbEventWatch {
+ public:
+  LibusbEventWatch(Context context, std::uint32_t unique_id)
+      : context_(std::move(context)), unique_id_(unique_id) {}
+  ~LibusbEventWatch() override {
+    if (registered_) libusb_hotplug_deregister_callback(context_.get(), handle_);
+  }
+
+  bool Register(std::uint32_t actions, std::uint32_t vendor_id, std::uint32_t product_id) {
+    int events = 0;
+    if ((actions & kUsbDeviceArrived) != 0) events |= LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED;
+    if ((actions & kUsbDeviceLeft) != 0) events |= LIBUSB_HOTPLUG_EVENT_DEVICE_LEFT;
+    if (events == 0 || libusb_has_capability(LIBUSB_CAP_HAS_HOTPLUG) == 0) return false;
+    int vendor = vendor_id == 0 ? LIBUSB_HOTPLUG_MATCH_ANY : static_cast<int>(vendor_id & 0xFFFF);
+    int product = product_id == 0 ? LIBUSB_HOTPLUG_MATCH_ANY : static_cast<int>(product_id & 0xFFFF);
+    int result =
+        libusb_hotplug_register_callback(context_.get(), events, 0, vendor, product, LIBUSB_HOTPLUG_MATCH_ANY,
+                                         &LibusbEventWatch::OnHotplug, this, &handle_);
+    registered_ = result == LIBUSB_SUCCESS;
+    return registered_;
+  }
+
+  bool Wait(UsbDeviceEvent& event) override {
+    for (;;) {
+      if (stopped_.load()) return false;
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!events_.empty()) {
+          event = events_.front();
+          events_.pop_front();
+          return true;
+        }
+      }
+      // Blocks until libusb has an event or Stop interrupts it (libusb keeps an interrupt made before
+      // the call pending; at worst the one-second time-out ends the wait).
+      timeval timeout{1, 0};
+      libusb_handle_events_timeout_completed(context_.get(), &timeout, nullptr);
+    }
+  }
+
+  void Stop() override {
+    stopped_.store(true);
+    libusb_interrupt_event_handler(context_.get());
+  }
+
+ private:
+  static int LIBUSB_CALL OnHotplug(libusb_context*, libusb_device* device, libusb_hotplug_event event,
+                                   void* user_data) {
+    auto* self = static_cast<LibusbEventWatch*>(user_data);
+    libusb_device_descriptor descriptor{};
+    if (libusb_get_device_descriptor(device, &descriptor) != 0) return 0;
+    UsbDeviceEvent found;
+    found.action = event == LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED ? kUsbDeviceArrived : kUsbDeviceLeft;
+    found.vendor_id = descriptor.idVendor;
+    found.product_id = descriptor.idProduct;
+    found.unique_id = UniqueIdOf(device);
+    if (self->unique_id_ != 0 && found.unique_id != self->unique_id_) return 0;
+    std::lock_guard<std::mutex> lock(self->mutex_);
+    self->events_.push_back(found);
+    return 0;
+  }
+
+  Context context_;
+  std::uint32_t unique_id_;
+  libusb_hotplug_callback_handle handle_ = 0;
+  bool registered_ = false;
+  std::mutex mutex_;
+  std::deque<UsbDeviceEvent> events_;
+  std::atomic<bool> stopped_{false};
+};
+
 class LibusbDriver final : public UsbDriver {
  public:
   explicit LibusbDriver(Context context) : context_(std::move(context)) {}
@@ -205,6 +283,13 @@ class LibusbDriver final : public UsbDriver {
   }
 
   UsbError LastError() const override { return error_; }
+
+  std::unique_ptr<UsbEventWatch> WatchEvents(std::uint32_t actions, std::uint32_t vendor_id,
+                                             std::uint32_t product_id, std::uint32_t unique_id) override {
+    auto watch = std::make_unique<LibusbEventWatch>(context_, unique_id);
+    if (!watch->Register(actions, vendor_id, product_id)) return nullptr;
+    return watch;
+  }
 
  private:
   DeviceList Devices() {

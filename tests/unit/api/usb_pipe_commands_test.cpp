@@ -6,8 +6,10 @@
 #include <chrono>
 #include <cstring>
 #include <deque>
+#include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "fakes/fake_clock.h"
 #include "fakes/fake_usb.h"
@@ -116,6 +118,79 @@ TEST(UsbPipeCommands, DriverHandleIsStoredOrMinusOne) {
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Cannot open WinDriver device\n");
   EXPECT_EQ(record[0], -1);
   EXPECT_EQ(record[1], 7);
+}
+
+// What the host's event callback received, on the event thread.
+std::mutex g_event_mutex;
+std::vector<VK605UsbEvent> g_events;
+std::vector<void*> g_event_contexts;
+
+void VK605_CALL RecordEvent(VK605UsbEvent* event, void* context) {
+  std::lock_guard<std::mutex> lock(g_event_mutex);
+  g_events.push_back(*event);
+  g_event_contexts.push_back(context);
+}
+
+std::size_t RecordedEvents() {
+  std::lock_guard<std::mutex> lock(g_event_mutex);
+  return g_events.size();
+}
+
+TEST(UsbPipeEvents, RegisteredCallbackGetsEachEventUntilUnregistered) {
+  testing::FakeClock clock;
+  testing::FakeUsbState state(clock);
+  state.events_supported = true;
+  testing::FakeUsbSystem system(state);
+  UsbPipeCommands pipes(system);
+  g_events.clear();
+  g_event_contexts.clear();
+  VK605UsbEventRegistration record{1, nullptr};
+  ASSERT_EQ(pipes.RegisterEvent(&record, kUsbDeviceArrived | kUsbDeviceLeft, 0x0971, 0, 0x0305, &RecordEvent),
+            1);
+  ASSERT_NE(record.event, nullptr);
+  ASSERT_EQ(state.watch_requests.size(), 1u);
+  EXPECT_EQ(state.watch_requests[0], (std::array<std::uint32_t, 4>{3, 0x0971, 0, 0x0305}));
+  state.QueueEvent(UsbDeviceEvent{kUsbDeviceArrived, 0x0971, 0x2007, 0x0305});
+  state.QueueEvent(UsbDeviceEvent{kUsbDeviceLeft, 0x0971, 0x2007, 0x0305});
+  for (int i = 0; i < 2000 && RecordedEvents() < 2; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  UsbPipeCommands::UnregisterEvent(&record);
+  EXPECT_EQ(record.event, nullptr);
+  EXPECT_TRUE(state.watch_stopped);
+  std::lock_guard<std::mutex> lock(g_event_mutex);
+  ASSERT_EQ(g_events.size(), 2u);
+  EXPECT_EQ(g_events[0].action, 1u);
+  EXPECT_EQ(g_events[1].action, 2u);
+  EXPECT_EQ(g_events[0].product_id, 0x2007u);
+  EXPECT_EQ(g_events[0].unique_id, 0x0305u);
+  EXPECT_EQ(g_events[0].bus_type, 0xFFFFFFFEu);
+  EXPECT_NE(g_events[0].handle, 0u);
+  EXPECT_EQ(g_events[0].handle, g_events[1].handle);
+  EXPECT_EQ(g_event_contexts[0], static_cast<void*>(&record));
+  // Unregistering again does nothing.
+  UsbPipeCommands::UnregisterEvent(&record);
+}
+
+TEST(UsbPipeEvents, NothingIsRegisteredWithoutCallbackDriverOrEventSupport) {
+  testing::FakeClock clock;
+  testing::FakeUsbState state(clock);
+  testing::FakeUsbSystem system(state);
+  UsbPipeCommands pipes(system);
+  VK605UsbEventRegistration record{1, nullptr};
+  EXPECT_EQ(pipes.RegisterEvent(&record, kUsbDeviceArrived, 0x0971, 0, 0, nullptr), 0);
+  EXPECT_EQ(pipes.RegisterEvent(nullptr, kUsbDeviceArrived, 0x0971, 0, 0, &RecordEvent), 0);
+  EXPECT_TRUE(state.watch_requests.empty());
+  // The driver delivers no events (the bridge's Windows driver here, so far).
+  EXPECT_EQ(pipes.RegisterEvent(&record, kUsbDeviceArrived, 0x0971, 0, 0, &RecordEvent), 0);
+  EXPECT_EQ(state.watch_requests.size(), 1u);
+  EXPECT_EQ(record.event, nullptr);
+  state.driver_status = UsbDriverStatus::kCannotOpen;
+  ::testing::internal::CaptureStdout();
+  EXPECT_EQ(pipes.RegisterEvent(&record, kUsbDeviceArrived, 0x0971, 0, 0, &RecordEvent), 0);
+  static_cast<void>(::testing::internal::GetCapturedStdout());
+  EXPECT_EQ(record.event, nullptr);
+  UsbPipeCommands::UnregisterEvent(&record);
+  UsbPipeCommands::UnregisterEvent(nullptr);
 }
 
 }  // namespace

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <array>
+#include <condition_variable>
 #include <cstdint>
 #include <cstring>
 #include <deque>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -27,9 +29,10 @@ struct FakeUsbState {
   UsbDriverStatus driver_status = UsbDriverStatus::kOpen;
   std::vector<UsbScanEntry> devices;
   bool open_fails = false;
-  UsbError open_error{-3, "LIBUSB_ERROR_ACCESS"};
+  UsbError open_error{-3, "LIBUSB_ERROR_ACCESS", false};
   std::deque<std::optional<std::string>> in_transfers;
   bool write_fails = false;
+  bool failed_transfer_gone = false;        // a failed IN transfer reports the device gone (unplugged)
   std::set<std::uint8_t> failing_requests;  // control requests (setup byte 1 and value byte 2) that fail
   std::set<std::uint32_t> failing_pipe_resets;
   // An instrument behind the bridge: each written command queues its reply as one IN transfer. The
@@ -52,6 +55,21 @@ struct FakeUsbState {
   int device_resets = 0;
   int open_devices = 0;
   std::vector<std::string> events;  // "reset", "control 00 01", "pipe 82", "write ...", "read"
+
+  // Device events: when supported, a watch hands out the queued events one by one, then blocks until
+  // stopped. What each registration asked for (actions, vendor, product, unique id).
+  bool events_supported = false;
+  std::vector<std::array<std::uint32_t, 4>> watch_requests;
+  std::mutex event_mutex;
+  std::condition_variable event_ready;
+  std::deque<UsbDeviceEvent> pending_events;
+  bool watch_stopped = false;
+
+  void QueueEvent(const UsbDeviceEvent& event) {
+    std::lock_guard<std::mutex> lock(event_mutex);
+    pending_events.push_back(event);
+    event_ready.notify_all();
+  }
 
   void AddDevice(std::uint32_t unique_id, bool usable) {
     UsbScanEntry entry;
@@ -126,11 +144,32 @@ class FakeUsbDevice final : public UsbDeviceHandle {
 
  private:
   long Fail(const char* name, long code) {
-    error_ = UsbError{code, name};
+    error_ = UsbError{code, name, state_.failed_transfer_gone && code == -4};
     return -1;
   }
   FakeUsbState& state_;
   UsbError error_;
+};
+
+class FakeEventWatch final : public UsbEventWatch {
+ public:
+  explicit FakeEventWatch(FakeUsbState& state) : state_(state) {}
+  bool Wait(UsbDeviceEvent& event) override {
+    std::unique_lock<std::mutex> lock(state_.event_mutex);
+    state_.event_ready.wait(lock, [&] { return state_.watch_stopped || !state_.pending_events.empty(); });
+    if (state_.watch_stopped) return false;
+    event = state_.pending_events.front();
+    state_.pending_events.pop_front();
+    return true;
+  }
+  void Stop() override {
+    std::lock_guard<std::mutex> lock(state_.event_mutex);
+    state_.watch_stopped = true;
+    state_.event_ready.notify_all();
+  }
+
+ private:
+  FakeUsbState& state_;
 };
 
 class FakeUsbDriver final : public UsbDriver {
@@ -155,6 +194,12 @@ class FakeUsbDriver final : public UsbDriver {
     return std::make_unique<FakeUsbDevice>(state_);
   }
   UsbError LastError() const override { return error_; }
+  std::unique_ptr<UsbEventWatch> WatchEvents(std::uint32_t actions, std::uint32_t vendor_id,
+                                             std::uint32_t product_id, std::uint32_t unique_id) override {
+    state_.watch_requests.push_back({actions, vendor_id, product_id, unique_id});
+    if (!state_.events_supported) return nullptr;
+    return std::make_unique<FakeEventWatch>(state_);
+  }
 
   std::uint32_t last_scan_vendor = 0;
   std::uint32_t last_scan_product = 0;

@@ -125,6 +125,8 @@ TEST_F(UsbLinkTest, DeviceThatCannotBeOpenedGives31) {
   EXPECT_EQ(link_.OpenUsb(0), 31);
   EXPECT_FALSE(link_.IsOpen());
   EXPECT_TRUE(Logged("Failed to open USB connection"));
+  // The system's reason follows.
+  EXPECT_TRUE(Logged("USB: LIBUSB_ERROR_ACCESS (-3)"));
 }
 
 TEST_F(UsbLinkTest, OpenWhileOpenDoesNotScanAgain) {
@@ -246,6 +248,7 @@ TEST_F(UsbLinkTest, TheUnknownCommandReplyIsAFailure) {
   state_.QueueReply("ERROR:  unknown command\n>");
   EXPECT_EQ(link_.ReadUsb(reply_), 2);
   EXPECT_STREQ(reply_, "ERROR:  unknown command\n>");
+  EXPECT_TRUE(Logged("USB: the instrument does not know the command"));
   state_.QueueReply("ERROR: unknown command\n>");
   EXPECT_EQ(link_.ReadUsb(reply_), 0);
 }
@@ -260,6 +263,20 @@ TEST_F(UsbLinkTest, AFailedTransferFailsTheReadThatStillCompletes) {
   EXPECT_STREQ(reply_, "<00>\r\n");
   EXPECT_TRUE(Logged("Failed to read data from ReadPipe82"));
   EXPECT_TRUE(Logged("USB: LIBUSB_ERROR_NO_DEVICE (-4)"));
+}
+
+TEST_F(UsbLinkTest, ABridgeThatHasGoneEndsTheReadAtOnce) {
+  OpenOneBridge();
+  CountLines(1);
+  state_.failed_transfer_gone = true;
+  state_.QueueReply("<0");
+  state_.in_transfers.push_back(std::nullopt);
+  state_.QueueReply("0>\r\n");
+  EXPECT_EQ(link_.ReadUsb(reply_), 2);
+  EXPECT_STREQ(reply_, "<0");
+  EXPECT_EQ(state_.read_sizes.size(), 2u);
+  EXPECT_TRUE(Logged("USB: LIBUSB_ERROR_NO_DEVICE (-4)"));
+  EXPECT_FALSE(Logged("No data is available from ReadPipe82"));
 }
 
 TEST_F(UsbLinkTest, TimeOutAfterAPartialReplyKeepsWhatArrived) {
