@@ -1,6 +1,7 @@
 #include "emulated_usb_bridge.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <linux/capability.h>
 #include <linux/usbdevice_fs.h>
 #include <sys/ioctl.h>
@@ -8,10 +9,12 @@
 #include <sys/syscall.h>
 #include <umockdev.h>
 
+#include <pthread.h>
 #include <unistd.h>
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
@@ -127,9 +130,78 @@ void Complete(UMockdevIoctlClient* client, long result, int error) {
   umockdev_ioctl_client_complete(client, result, error);
 }
 
+// Host children are forked from the process whose umockdev worker thread answers their ioctls. A fork
+// while that thread is inside the allocator leaves the child's allocator locked for ever (ASan's
+// allocator of this toolchain has no fork handlers: such a host hung until its test's time-out). So every
+// fork parks the worker first: a callback on its main context waits there until the fork is done, and
+// while it waits the worker holds no lock. The worker's context is learnt from its first ioctl
+// (EmulatedBridge::AwaitWorker makes one).
+class WorkerPark {
+ public:
+  static WorkerPark& Instance() {
+    static WorkerPark* park = [] {
+      auto* made = new WorkerPark;
+      ::pthread_atfork(&WorkerPark::BeforeFork, &WorkerPark::AfterFork, &WorkerPark::InChild);
+      return made;
+    }();
+    return *park;
+  }
+
+  void NoteWorker() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (worker_ == nullptr) worker_ = g_main_context_ref_thread_default();
+  }
+
+ private:
+  // A worker busy with one long request (a reap that waits for its time-out) is not waited for beyond this.
+  static constexpr auto kParkWait = std::chrono::seconds(5);
+
+  static void BeforeFork() { Instance().Park(); }
+  static void AfterFork() { Instance().Release(); }
+  static void InChild() {
+    // The child has no worker; its own forks have nothing to park.
+    WorkerPark& park = Instance();
+    park.worker_ = nullptr;
+    park.state_ = State::kRunning;
+  }
+
+  static gboolean Parked(gpointer data) {
+    auto* park = static_cast<WorkerPark*>(data);
+    std::unique_lock<std::mutex> lock(park->mutex_);
+    if (park->state_ != State::kAsked) return G_SOURCE_REMOVE;  // the fork went ahead without it
+    park->state_ = State::kParked;
+    park->changed_.notify_all();
+    park->changed_.wait(lock, [park] { return park->state_ != State::kParked; });
+    return G_SOURCE_REMOVE;
+  }
+
+  void Park() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (worker_ == nullptr || g_main_context_is_owner(worker_)) return;
+    state_ = State::kAsked;
+    lock.unlock();
+    g_main_context_invoke(worker_, &WorkerPark::Parked, this);
+    lock.lock();
+    changed_.wait_for(lock, kParkWait, [this] { return state_ == State::kParked; });
+  }
+
+  void Release() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    state_ = State::kRunning;
+    changed_.notify_all();
+  }
+
+  enum class State { kRunning, kAsked, kParked };
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  GMainContext* worker_ = nullptr;
+  State state_ = State::kRunning;
+};
+
 }  // namespace
 
 gboolean EmulatedBridge::State::OnIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer user_data) {
+  WorkerPark::Instance().NoteWorker();
   auto* device = static_cast<EmulatedDevice*>(user_data);
   return device->owner->Handle(*device, client) ? TRUE : FALSE;
 }
@@ -495,6 +567,21 @@ void EmulatedBridge::SetFault(BridgeFault fault, const std::string& from_command
     for (auto& device : state_->devices) ::chmod((std::string(root) + device->node).c_str(), 0);
     g_free(root);
   }
+}
+
+bool EmulatedBridge::AwaitWorker() {
+  std::string node;
+  {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    if (state_->devices.empty()) return false;
+    node = state_->devices.front()->node;
+  }
+  int fd = ::open(node.c_str(), O_RDWR | O_CLOEXEC);
+  if (fd < 0) return false;
+  std::uint32_t capabilities = 0;
+  bool answered = ::ioctl(fd, USBDEVFS_GET_CAPABILITIES, &capabilities) == 0;
+  ::close(fd);
+  return answered;
 }
 
 std::vector<std::string> EmulatedBridge::Commands(std::size_t index) const {

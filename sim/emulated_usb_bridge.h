@@ -54,6 +54,9 @@ class EmulatedBridge {
   void RemoveDevice(std::size_t index);
   // Sends an "add" uevent for a bridge (AddDevice sends none: libusb's first scan finds it anyway).
   void AnnounceDevice(std::size_t index);
+  // Makes one harmless request on the first bridge from this process, so umockdev's worker thread is
+  // known before the first host is forked (forks park it; see WorkerPark). False when it is not answered.
+  bool AwaitWorker();
 
   // The largest bulk-in transfer, status bytes included (at least 3); 64 like the FT8U100AX.
   void SetTransferSize(std::size_t size);

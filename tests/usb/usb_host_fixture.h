@@ -20,6 +20,7 @@ class UsbHostTest : public HostTest {
     if (bridge_ == nullptr) {
       bridge_ = std::make_unique<sim::EmulatedBridge>(std::move(settings));
       bridge_->AddDevice();
+      EXPECT_TRUE(bridge_->AwaitWorker());
       WriteSettings("USB");
       EnableTrace();
     }
