@@ -42,14 +42,22 @@ std::atomic<unsigned> g_next_registration{1};
 
 unsigned long RunEventThread(void* argument) {
   auto* registration = static_cast<EventRegistration*>(argument);
+  static_assert(sizeof(VK605UsbEvent) == sizeof(UsbEventRecord));
   UsbDeviceEvent event;
   while (registration->watch->Wait(event)) {
     VK605UsbEvent record = registration->record;
-    record.action = event.action;
-    record.vendor_id = event.vendor_id;
-    record.product_id = event.product_id;
-    record.unique_id = event.unique_id;
+    if (event.has_record) {
+      std::memcpy(&record, event.record.data(), sizeof record);
+    } else {
+      record.action = event.action;
+      record.vendor_id = event.vendor_id;
+      record.product_id = event.product_id;
+      record.unique_id = event.unique_id;
+    }
     if (record.action != 0) registration->callback(&record, registration->context);
+    // The driver gets the record back as the callback left it.
+    if (event.has_record) std::memcpy(event.record.data(), &record, sizeof record);
+    registration->watch->Reported(event);
   }
   return 0;
 }

@@ -48,12 +48,20 @@ class UsbDeviceHandle {
 inline constexpr std::uint32_t kUsbDeviceArrived = 0x1;
 inline constexpr std::uint32_t kUsbDeviceLeft = 0x2;
 
-// One device event: the action and the device it concerns.
+// The words of a device event as the host receives it: handle, action, status, event id, bus type,
+// reserved, options, vendor id, product id, unique id, version, match tables.
+inline constexpr std::size_t kUsbEventWords = 12;
+using UsbEventRecord = std::array<std::uint32_t, kUsbEventWords>;
+
+// One device event: the action and the device it concerns. A driver that reports events as whole
+// records hands its record on as well (has_record); the host then receives that record as it is.
 struct UsbDeviceEvent {
   std::uint32_t action = 0;
   std::uint32_t vendor_id = 0;
   std::uint32_t product_id = 0;
   std::uint32_t unique_id = 0;
+  bool has_record = false;
+  UsbEventRecord record{};
 };
 
 // A registration for device events, read by one thread.
@@ -62,6 +70,9 @@ class UsbEventWatch {
   virtual ~UsbEventWatch() = default;
   // Blocks until the next event; false once Stop was called (from any thread).
   virtual bool Wait(UsbDeviceEvent& event) = 0;
+  // Called on the waiting thread once the event from Wait was reported to the host, with the record as
+  // the host's callback left it: a driver that wants some events back gets them here.
+  virtual void Reported(const UsbDeviceEvent& event) { static_cast<void>(event); }
   virtual void Stop() = 0;
 };
 

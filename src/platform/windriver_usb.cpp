@@ -1,5 +1,6 @@
 #include "platform/windriver_usb.h"
 
+#include <atomic>
 #include <cstring>
 #include <string>
 
@@ -90,6 +91,82 @@ class WinDriverDeviceHandle final : public UsbDeviceHandle {
   UsbError error_;
 };
 
+UsbDeviceEvent EventOf(const EventRecord& record) {
+  UsbDeviceEvent event;
+  event.action = record.action;
+  event.vendor_id = record.vendor_id;
+  event.product_id = record.product_id;
+  event.unique_id = record.unique_id;
+  event.has_record = true;
+  std::memcpy(event.record.data(), &record, sizeof record);
+  return event;
+}
+
+// A registered device event and its interrupt. The interrupt's wait blocks until the driver has an
+// event or the interrupt is disabled, so it goes through a driver handle of its own: requests on one
+// handle may be served one after the other, and Stop's disable must not queue behind the wait.
+class WinDriverEventWatch final : public UsbEventWatch {
+ public:
+  WinDriverEventWatch(WinDriverDevice& device, std::shared_ptr<DriverHandle> driver, const EventRecord& event)
+      : device_(device), driver_(std::move(driver)), event_(event) {}
+  ~WinDriverEventWatch() override {
+    if (enabled_) Stop();
+    EventRecord record = event_;
+    static_cast<void>(device_.Control(driver_->Get(), kEventUnregister, &record, kEventSize));
+  }
+
+  // The interrupt-enable request; false when the driver does not confirm it.
+  bool Enable() {
+    InterruptRecord record{};
+    record.handle = event_.handle;
+    if (!device_.Control(driver_->Get(), kInterruptEnable, &record, kInterruptSize) || record.enabled == 0) {
+      return false;
+    }
+    interrupt_ = record;
+    enabled_ = true;
+    return true;
+  }
+
+  bool Wait(UsbDeviceEvent& event) override {
+    while (!stopped_.load()) {
+      InterruptRecord wait = interrupt_;
+      DriverHandle own(device_);
+      // A wait the driver refuses would be refused again at once: it ends the watch.
+      if (own.Get() == nullptr || !device_.Control(own.Get(), kInterruptWait, &wait, kInterruptSize))
+        return false;
+      if (wait.status == kInterruptStopped) return false;
+      if (wait.status == kInterruptNoEvent) continue;
+      EventRecord pulled{};
+      pulled.handle = event_.handle;
+      if (!device_.Control(driver_->Get(), kEventPull, &pulled, kEventSize)) continue;
+      event = EventOf(pulled);
+      return true;
+    }
+    return false;
+  }
+
+  void Reported(const UsbDeviceEvent& event) override {
+    if (!event.has_record || (event.record[6] & kEventSendBack) == 0) return;
+    EventRecord record{};
+    std::memcpy(&record, event.record.data(), sizeof record);
+    static_cast<void>(device_.Control(driver_->Get(), kEventSend, &record, kEventSize));
+  }
+
+  void Stop() override {
+    if (stopped_.exchange(true)) return;
+    InterruptRecord record = interrupt_;
+    static_cast<void>(device_.Control(driver_->Get(), kInterruptDisable, &record, kInterruptSize));
+  }
+
+ private:
+  WinDriverDevice& device_;
+  std::shared_ptr<DriverHandle> driver_;
+  const EventRecord event_;
+  InterruptRecord interrupt_{};
+  bool enabled_ = false;
+  std::atomic<bool> stopped_{false};
+};
+
 class WinDriverDriver final : public UsbDriver {
  public:
   WinDriverDriver(WinDriverDevice& device, std::shared_ptr<DriverHandle> driver)
@@ -133,6 +210,28 @@ class WinDriverDriver final : public UsbDriver {
   }
 
   UsbError LastError() const override { return error_; }
+
+  std::unique_ptr<UsbEventWatch> WatchEvents(std::uint32_t actions, std::uint32_t vendor_id,
+                                             std::uint32_t product_id, std::uint32_t unique_id) override {
+    EventRecord event{};
+    event.action = actions;
+    event.bus_type = kUsbBus;
+    event.vendor_id = vendor_id;
+    event.product_id = product_id;
+    event.unique_id = unique_id;
+    if (!device_.Control(driver_->Get(), kEventRegister, &event, kEventSize) || event.handle == 0) {
+      error_ = ErrorOf(device_);
+      return nullptr;
+    }
+    // From here on the watch unregisters the event when it goes, also when the interrupt cannot be
+    // enabled.
+    auto watch = std::make_unique<WinDriverEventWatch>(device_, driver_, event);
+    if (!watch->Enable()) {
+      error_ = ErrorOf(device_);
+      return nullptr;
+    }
+    return watch;
+  }
 
  private:
   WinDriverDevice& device_;

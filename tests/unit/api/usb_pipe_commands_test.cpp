@@ -171,6 +171,51 @@ TEST(UsbPipeEvents, RegisteredCallbackGetsEachEventUntilUnregistered) {
   UsbPipeCommands::UnregisterEvent(&record);
 }
 
+// A callback that marks the record it got in its reserved word.
+void VK605_CALL MarkEvent(VK605UsbEvent* event, void* context) {
+  event->reserved = 0xABCD;
+  RecordEvent(event, context);
+}
+
+TEST(UsbPipeEvents, DriverRecordsReachTheCallbackWholeAndGoBackAsItLeftThem) {
+  testing::FakeClock clock;
+  testing::FakeUsbState state(clock);
+  state.events_supported = true;
+  testing::FakeUsbSystem system(state);
+  UsbPipeCommands pipes(system);
+  g_events.clear();
+  g_event_contexts.clear();
+  VK605UsbEventRegistration record{1, nullptr};
+  ASSERT_EQ(pipes.RegisterEvent(&record, kUsbDeviceArrived, 0x0971, 0, 0, &MarkEvent), 1);
+  UsbDeviceEvent pulled{kUsbDeviceArrived, 0x0971, 0x2007, 0x0305};
+  pulled.has_record = true;
+  pulled.record = {0x51, 1, 3, 9, 0xFFFFFFFE, 0, 1, 0x0971, 0x2007, 0x0305, 7, 2};
+  state.QueueEvent(pulled);
+  UsbDeviceEvent quiet = pulled;
+  quiet.action = 0;
+  quiet.record[1] = 0;  // no action: the host is not called, the driver still gets it back
+  state.QueueEvent(quiet);
+  for (int i = 0; i < 2000; ++i) {
+    {
+      std::lock_guard<std::mutex> lock(state.event_mutex);
+      if (state.reported_events.size() >= 2) break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  UsbPipeCommands::UnregisterEvent(&record);
+  std::lock_guard<std::mutex> lock(g_event_mutex);
+  ASSERT_EQ(g_events.size(), 1u);
+  UsbEventRecord got{};
+  std::memcpy(got.data(), &g_events[0], sizeof got);
+  EXPECT_EQ(got, (UsbEventRecord{0x51, 1, 3, 9, 0xFFFFFFFE, 0xABCD, 1, 0x0971, 0x2007, 0x0305, 7, 2}));
+  EXPECT_EQ(g_event_contexts[0], static_cast<void*>(&record));
+  ASSERT_EQ(state.reported_events.size(), 2u);
+  EXPECT_TRUE(state.reported_events[0].has_record);
+  EXPECT_EQ(state.reported_events[0].record, got);
+  EXPECT_EQ(state.reported_events[1].record[1], 0u);
+  EXPECT_EQ(state.reported_events[1].record[5], 0u);
+}
+
 TEST(UsbPipeEvents, NothingIsRegisteredWithoutCallbackDriverOrEventSupport) {
   testing::FakeClock clock;
   testing::FakeUsbState state(clock);
@@ -180,7 +225,7 @@ TEST(UsbPipeEvents, NothingIsRegisteredWithoutCallbackDriverOrEventSupport) {
   EXPECT_EQ(pipes.RegisterEvent(&record, kUsbDeviceArrived, 0x0971, 0, 0, nullptr), 0);
   EXPECT_EQ(pipes.RegisterEvent(nullptr, kUsbDeviceArrived, 0x0971, 0, 0, &RecordEvent), 0);
   EXPECT_TRUE(state.watch_requests.empty());
-  // The driver delivers no events (the bridge's Windows driver here, so far).
+  // The driver delivers no events.
   EXPECT_EQ(pipes.RegisterEvent(&record, kUsbDeviceArrived, 0x0971, 0, 0, &RecordEvent), 0);
   EXPECT_EQ(state.watch_requests.size(), 1u);
   EXPECT_EQ(record.event, nullptr);

@@ -63,6 +63,7 @@ struct FakeUsbState {
   std::mutex event_mutex;
   std::condition_variable event_ready;
   std::deque<UsbDeviceEvent> pending_events;
+  std::vector<UsbDeviceEvent> reported_events;  // handed back after the host's callback
   bool watch_stopped = false;
 
   void QueueEvent(const UsbDeviceEvent& event) {
@@ -161,6 +162,10 @@ class FakeEventWatch final : public UsbEventWatch {
     event = state_.pending_events.front();
     state_.pending_events.pop_front();
     return true;
+  }
+  void Reported(const UsbDeviceEvent& event) override {
+    std::lock_guard<std::mutex> lock(state_.event_mutex);
+    state_.reported_events.push_back(event);
   }
   void Stop() override {
     std::lock_guard<std::mutex> lock(state_.event_mutex);
