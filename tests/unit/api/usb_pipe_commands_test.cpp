@@ -136,14 +136,22 @@ std::size_t RecordedEvents() {
   return g_events.size();
 }
 
-TEST(UsbPipeEvents, RegisteredCallbackGetsEachEventUntilUnregistered) {
+// A driver of fakes; the events the callbacks record start afresh for each test.
+class UsbPipeEvents : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_events.clear();
+    g_event_contexts.clear();
+  }
+
   testing::FakeClock clock;
-  testing::FakeUsbState state(clock);
+  testing::FakeUsbState state{clock};
+  testing::FakeUsbSystem system{state};
+  UsbPipeCommands pipes{system};
+};
+
+TEST_F(UsbPipeEvents, RegisteredCallbackGetsEachEventUntilUnregistered) {
   state.events_supported = true;
-  testing::FakeUsbSystem system(state);
-  UsbPipeCommands pipes(system);
-  g_events.clear();
-  g_event_contexts.clear();
   VK605UsbEventRegistration record{1, nullptr};
   ASSERT_EQ(pipes.RegisterEvent(&record, kUsbDeviceArrived | kUsbDeviceLeft, 0x0971, 0, 0x0305, &RecordEvent),
             1);
@@ -177,14 +185,8 @@ void VK605_CALL MarkEvent(VK605UsbEvent* event, void* context) {
   RecordEvent(event, context);
 }
 
-TEST(UsbPipeEvents, DriverRecordsReachTheCallbackWholeAndGoBackAsItLeftThem) {
-  testing::FakeClock clock;
-  testing::FakeUsbState state(clock);
+TEST_F(UsbPipeEvents, DriverRecordsReachTheCallbackWholeAndGoBackAsItLeftThem) {
   state.events_supported = true;
-  testing::FakeUsbSystem system(state);
-  UsbPipeCommands pipes(system);
-  g_events.clear();
-  g_event_contexts.clear();
   VK605UsbEventRegistration record{1, nullptr};
   ASSERT_EQ(pipes.RegisterEvent(&record, kUsbDeviceArrived, 0x0971, 0, 0, &MarkEvent), 1);
   UsbDeviceEvent pulled{kUsbDeviceArrived, 0x0971, 0x2007, 0x0305};
@@ -216,11 +218,7 @@ TEST(UsbPipeEvents, DriverRecordsReachTheCallbackWholeAndGoBackAsItLeftThem) {
   EXPECT_EQ(state.reported_events[1].record[5], 0u);
 }
 
-TEST(UsbPipeEvents, NothingIsRegisteredWithoutCallbackDriverOrEventSupport) {
-  testing::FakeClock clock;
-  testing::FakeUsbState state(clock);
-  testing::FakeUsbSystem system(state);
-  UsbPipeCommands pipes(system);
+TEST_F(UsbPipeEvents, NothingIsRegisteredWithoutCallbackDriverOrEventSupport) {
   VK605UsbEventRegistration record{1, nullptr};
   EXPECT_EQ(pipes.RegisterEvent(&record, kUsbDeviceArrived, 0x0971, 0, 0, nullptr), 0);
   EXPECT_EQ(pipes.RegisterEvent(nullptr, kUsbDeviceArrived, 0x0971, 0, 0, &RecordEvent), 0);

@@ -247,11 +247,20 @@ EventRecord PendingEvent(std::uint32_t action, std::uint32_t options) {
   return event;
 }
 
-TEST(WinDriverEvents, RegistersTheEventRecordThenEnablesItsInterrupt) {
+// The bridge's kernel driver as a fake, opened.
+class WinDriverEvents : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    driver = OpenFakeDriver(*system);
+    ASSERT_NE(driver, nullptr);
+  }
+
   FakeWinDriver fake;
-  auto system = MakeWinDriverUsb(fake);
-  std::unique_ptr<UsbDriver> driver = OpenFakeDriver(*system);
-  ASSERT_NE(driver, nullptr);
+  std::unique_ptr<UsbSystem> system = MakeWinDriverUsb(fake);
+  std::unique_ptr<UsbDriver> driver;
+};
+
+TEST_F(WinDriverEvents, RegistersTheEventRecordThenEnablesItsInterrupt) {
   std::unique_ptr<UsbEventWatch> watch = driver->WatchEvents(3, 0x0971, 0x2007, 0x0305);
   ASSERT_NE(watch, nullptr);
   ASSERT_EQ(fake.requests.size(), 3u);
@@ -269,11 +278,7 @@ TEST(WinDriverEvents, RegistersTheEventRecordThenEnablesItsInterrupt) {
   EXPECT_EQ(fake.closed, 0);
 }
 
-TEST(WinDriverEvents, NoEventWithoutHandleOrWithoutConfirmedInterrupt) {
-  FakeWinDriver fake;
-  auto system = MakeWinDriverUsb(fake);
-  std::unique_ptr<UsbDriver> driver = OpenFakeDriver(*system);
-  ASSERT_NE(driver, nullptr);
+TEST_F(WinDriverEvents, NoEventWithoutHandleOrWithoutConfirmedInterrupt) {
   fake.event_handle = 0;
   EXPECT_EQ(driver->WatchEvents(1, 0x0971, 0, 0), nullptr);
   EXPECT_EQ(fake.requests.back().code, kEventRegister);
@@ -302,11 +307,7 @@ TEST(WinDriverEvents, NoEventWithoutHandleOrWithoutConfirmedInterrupt) {
   EXPECT_TRUE(fake.RequestsOf(kInterruptDisable).empty());
 }
 
-TEST(WinDriverEvents, WaitPullsThePendingEventAndSendsBackWhatAsksForIt) {
-  FakeWinDriver fake;
-  auto system = MakeWinDriverUsb(fake);
-  std::unique_ptr<UsbDriver> driver = OpenFakeDriver(*system);
-  ASSERT_NE(driver, nullptr);
+TEST_F(WinDriverEvents, WaitPullsThePendingEventAndSendsBackWhatAsksForIt) {
   std::unique_ptr<UsbEventWatch> watch = driver->WatchEvents(3, 0x0971, 0, 0);
   ASSERT_NE(watch, nullptr);
   // A wake-up without an event pulls nothing; the next one pulls the event.
@@ -359,11 +360,7 @@ TEST(WinDriverEvents, WaitPullsThePendingEventAndSendsBackWhatAsksForIt) {
   EXPECT_EQ(fake.RequestsOf(kEventPull).size(), 2u);
 }
 
-TEST(WinDriverEvents, RefusedWaitEndsTheWatch) {
-  FakeWinDriver fake;
-  auto system = MakeWinDriverUsb(fake);
-  std::unique_ptr<UsbDriver> driver = OpenFakeDriver(*system);
-  ASSERT_NE(driver, nullptr);
+TEST_F(WinDriverEvents, RefusedWaitEndsTheWatch) {
   std::unique_ptr<UsbEventWatch> watch = driver->WatchEvents(1, 0x0971, 0, 0);
   ASSERT_NE(watch, nullptr);
   fake.refuse_code = kInterruptWait;
@@ -372,11 +369,7 @@ TEST(WinDriverEvents, RefusedWaitEndsTheWatch) {
   EXPECT_TRUE(fake.RequestsOf(kEventPull).empty());
 }
 
-TEST(WinDriverEvents, StopDisablesTheInterruptUnderABlockedWaitThenTheEventIsUnregistered) {
-  FakeWinDriver fake;
-  auto system = MakeWinDriverUsb(fake);
-  std::unique_ptr<UsbDriver> driver = OpenFakeDriver(*system);
-  ASSERT_NE(driver, nullptr);
+TEST_F(WinDriverEvents, StopDisablesTheInterruptUnderABlockedWaitThenTheEventIsUnregistered) {
   std::unique_ptr<UsbEventWatch> watch = driver->WatchEvents(1, 0x0971, 0, 0);
   ASSERT_NE(watch, nullptr);
   driver.reset();
