@@ -94,6 +94,14 @@ vk605_note_retried() {
   printf '%s\n' "$1" >>"$vk605_stage_dir/retried"
 }
 
+# vk605_stage_result NAME: the recorded result of an ended stage. A stage whose status file is missing or
+# empty (its write failed, as on a full disk) failed: it can never count as passed or be left out.
+vk605_stage_result() {
+  local status
+  status=$(cat "$(vk605_stage_file "$1").status" 2>/dev/null || true)
+  printf '%s\n' "${status:-FAILED (no result recorded)}"
+}
+
 vk605_stages_wait() {
   wait
   local name status file ok_count=0 failed_count=0
@@ -101,7 +109,7 @@ vk605_stages_wait() {
   # page) still finds which tests failed: ctest ends with their list, a script with its error.
   for name in "${vk605_stage_names[@]}"; do
     file=$(vk605_stage_file "$name")
-    [[ "$(cat "$file.status" 2>/dev/null || echo FAILED)" == FAILED* ]] || continue
+    [[ "$(vk605_stage_result "$name")" == FAILED* ]] || continue
     echo
     echo "=================== end of the failed stage '$name' ==================="
     { grep -E '\*\*\*Failed|\*\*\*Timeout|\*\*\*Exception|SUMMARY: |ERROR: ' "$file.log" | head -40; } 2>/dev/null || true
@@ -111,7 +119,7 @@ vk605_stages_wait() {
   echo "=================== summary ==================="
   for name in "${vk605_stage_names[@]}"; do
     file=$(vk605_stage_file "$name")
-    status=$(cat "$file.status" 2>/dev/null || echo "FAILED (no result)")
+    status=$(vk605_stage_result "$name")
     printf '  %-34s %-44s %5ss\n' "$name" "$status" "$(cat "$file.seconds" 2>/dev/null || echo 0)"
     case "$status" in
       ok) ok_count=$((ok_count + 1)) ;;

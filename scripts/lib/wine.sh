@@ -45,11 +45,17 @@ vk605_wine_map_port() {
 
 # vk605_wine_clone BASE_PREFIX DIR: a private copy of a booted prefix for one stage or shard, so stages
 # running side by side neither share a wine server nor see each other's COM ports and named mutexes.
+# The system DLLs (about 680 MB of the 700) are hard links to the base prefix's, which Wine only reads;
+# every other file is a copy of its own, so a registry or settings file written in place stays private.
+# Ten full copies filled a CI disk once.
 vk605_wine_clone() {
-  local base=$1 dir=$2
+  local base=$1 dir=$2 windows
   rm -rf "$dir"
   mkdir -p "$(dirname "$dir")"
-  cp -a "$base" "$dir"
+  cp -a --link "$base" "$dir"
+  windows="$dir/drive_c/windows"
+  find "$dir" -type f -links +1 ! -path "$windows/system32/*" ! -path "$windows/syswow64/*" \
+    ! -path "$windows/winsxs/*" -exec sh -c 'for f; do cp -p "$f" "$f.own" && mv -f "$f.own" "$f"; done' sh {} +
   vk605_wine_setup "$dir"
 }
 
