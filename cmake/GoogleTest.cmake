@@ -21,6 +21,9 @@ function(vk605_discover_tests target label timeout)
     list(APPEND properties ENVIRONMENT "${D_ENVIRONMENT}")
   endif()
   gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 PROPERTIES ${properties})
+  # The program knows its time-out: a host child it forks that runs nearly that long is reported with
+  # where it hangs, before ctest ends the program.
+  target_compile_definitions(${target} PRIVATE VK605_TEST_TIME_LIMIT_SECONDS=${timeout})
 endfunction()
 
 # Test programs are compiled without optimisation: they spend their time waiting for the instrument,

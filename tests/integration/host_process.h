@@ -37,6 +37,14 @@ class HostProcess {
   int status_ = -1;
 };
 
+// Prints the stacks of every thread of a process (through gdb; without gdb, each thread's state and kernel
+// wait channel), so a test that hangs says where.
+void PrintWhereThreadsAre(pid_t pid);
+
+// A test program that has not ended shortly before its ctest time-out prints where its threads are and
+// fails, instead of ctest ending it without a word.
+void StartHangWatch();
+
 // Points the environment of this (child host) process into directory: the registry stand-in
 // (VK605_REGISTRY), the per-user settings (XDG_CONFIG_HOME, HOME) and the named mutexes' lock files
 // (XDG_RUNTIME_DIR), so a host touches no file of the user's or of another test.

@@ -4,8 +4,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <random>
+#include <string>
+#include <thread>
 
 #include "host_harness.h"
 #include "host_process.h"
@@ -56,6 +62,69 @@ void EndHostWithoutUnload() {
   std::_Exit(std::min(HostFailures(), 80));
 }
 
+namespace {
+
+// The test program's own ctest time-out, less a margin for the report below: a host child that runs
+// longer has hung. 0: no limit.
+#ifdef VK605_TEST_TIME_LIMIT_SECONDS
+constexpr int kHostLimitSeconds = VK605_TEST_TIME_LIMIT_SECONDS - 15;
+#else
+constexpr int kHostLimitSeconds = 0;
+#endif
+
+// The child's exit status (100 + signal when it was killed); a child past the limit is reported and
+// killed.
+int WaitForHost(pid_t pid) {
+  int status = 0;
+  if (kHostLimitSeconds <= 0) {
+    waitpid(pid, &status, 0);
+  } else {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kHostLimitSeconds);
+    while (waitpid(pid, &status, WNOHANG) != pid) {
+      if (std::chrono::steady_clock::now() >= deadline) {
+        std::fprintf(stderr, "host process %d has not ended after %d s; where its threads are:\n",
+                     static_cast<int>(pid), kHostLimitSeconds);
+        PrintWhereThreadsAre(pid);
+        ::kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+        break;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  }
+  if (WIFSIGNALED(status)) return 100 + WTERMSIG(status);
+  return WEXITSTATUS(status);
+}
+
+}  // namespace
+
+void PrintWhereThreadsAre(pid_t pid) {
+  std::fflush(stderr);
+  const std::string gdb =
+      "gdb -p " + std::to_string(pid) + " -batch -nx -ex 'thread apply all bt' 1>&2 2>/dev/null";
+  if (std::system(gdb.c_str()) == 0) return;
+  const std::filesystem::path tasks = "/proc/" + std::to_string(pid) + "/task";
+  std::error_code ec;
+  for (const auto& task : std::filesystem::directory_iterator(tasks, ec)) {
+    std::string stat, wchan;
+    std::getline(std::ifstream(task.path() / "stat"), stat);
+    std::getline(std::ifstream(task.path() / "wchan"), wchan);
+    std::fprintf(stderr, "  thread %s: %s (waits in %s)\n", task.path().filename().c_str(), stat.c_str(),
+                 wchan.c_str());
+  }
+}
+
+void StartHangWatch() {
+  if (kHostLimitSeconds <= 0) return;
+  std::thread([] {
+    std::this_thread::sleep_for(std::chrono::seconds(kHostLimitSeconds + 5));
+    std::fprintf(stderr, "the test has not ended after %d s; where its threads are:\n",
+                 kHostLimitSeconds + 5);
+    PrintWhereThreadsAre(getpid());
+    std::_Exit(1);
+  }).detach();
+}
+
 int RunHost(const TempDir& dir, const std::function<void()>& body) {
   std::fflush(stdout);
   std::fflush(stderr);
@@ -67,10 +136,7 @@ int RunHost(const TempDir& dir, const std::function<void()>& body) {
     std::fflush(stderr);
     std::_Exit(std::min(HostFailures(), 80));
   }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  if (WIFSIGNALED(status)) return 100 + WTERMSIG(status);
-  return WEXITSTATUS(status);
+  return WaitForHost(pid);
 }
 
 }  // namespace vk605::host

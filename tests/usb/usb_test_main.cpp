@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "emulated_usb_bridge.h"
+#include "host_process.h"
 
 // The host children are forked from this process, whose umockdev thread holds GLib allocations that
 // only that thread's stack and thread-local storage point to. A child has no such thread, so the leak
@@ -17,5 +18,6 @@ extern "C" const char* __lsan_default_suppressions() {
 int main(int argc, char** argv) {
   if (!vk605::sim::EnsureUmockdevPreload(argv)) return 1;
   ::testing::InitGoogleTest(&argc, argv);
+  vk605::host::StartHangWatch();
   return RUN_ALL_TESTS();
 }
