@@ -1,14 +1,17 @@
 // The host side of the harness on POSIX: fork for a child host, dlopen for the driver.
 #include <dlfcn.h>
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <mutex>
 #include <random>
 #include <string>
 #include <thread>
@@ -114,15 +117,61 @@ void PrintWhereThreadsAre(pid_t pid) {
   }
 }
 
+namespace {
+
+// Every test's start sets a deadline and its end clears it; a test still running at its deadline prints
+// where the threads are and ends the program (ctest runs one test per program run; a developer may run
+// many). The watch's state is never destroyed: its thread waits on it until the process ends.
+struct HangDeadline {
+  static constexpr std::chrono::seconds kLimit{kHostLimitSeconds + 5};
+  static constexpr auto kNone = std::chrono::steady_clock::time_point::max();
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::chrono::steady_clock::time_point deadline = kNone;
+
+  void Set(std::chrono::steady_clock::time_point value) {
+    std::lock_guard<std::mutex> lock(mutex);
+    deadline = value;
+    changed.notify_all();
+  }
+
+  [[noreturn]] void Watch() {
+    std::unique_lock<std::mutex> lock(mutex);
+    for (;;) {
+      const auto watched = deadline;
+      if (watched == kNone) {
+        changed.wait(lock, [&] { return deadline != kNone; });
+      } else if (!changed.wait_until(lock, watched, [&] { return deadline != watched; })) {
+        std::fprintf(stderr, "the test has not ended after %d s; where its threads are:\n",
+                     static_cast<int>(kLimit.count()));
+        PrintWhereThreadsAre(getpid());
+        std::_Exit(1);
+      }
+    }
+  }
+};
+
+class HangWatch : public ::testing::EmptyTestEventListener {
+ public:
+  explicit HangWatch(HangDeadline& deadline) : deadline_(deadline) {}
+
+ private:
+  void OnTestStart(const ::testing::TestInfo&) override {
+    deadline_.Set(std::chrono::steady_clock::now() + HangDeadline::kLimit);
+  }
+  void OnTestEnd(const ::testing::TestInfo&) override { deadline_.Set(HangDeadline::kNone); }
+
+  HangDeadline& deadline_;
+};
+
+}  // namespace
+
 void StartHangWatch() {
   if (kHostLimitSeconds <= 0) return;
-  std::thread([] {
-    std::this_thread::sleep_for(std::chrono::seconds(kHostLimitSeconds + 5));
-    std::fprintf(stderr, "the test has not ended after %d s; where its threads are:\n",
-                 kHostLimitSeconds + 5);
-    PrintWhereThreadsAre(getpid());
-    std::_Exit(1);
-  }).detach();
+  static HangDeadline* deadline = new HangDeadline;
+  std::thread([] { deadline->Watch(); }).detach();
+  // GoogleTest owns the listener from here on.
+  ::testing::UnitTest::GetInstance()->listeners().Append(new HangWatch(*deadline));
 }
 
 int RunHost(const TempDir& dir, const std::function<void()>& body) {
