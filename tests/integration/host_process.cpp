@@ -40,22 +40,23 @@ void HostProcess::Kill(int signal_number) {
   if (status_ < 0 && pid_ > 0) ::kill(pid_, signal_number);
 }
 
-int HostProcess::Wait(int wait_ms) {
+bool WaitForExit(pid_t pid, int wait_ms, int& status) {
   auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(wait_ms);
-  while (status_ < 0) {
-    int status = 0;
-    pid_t done = waitpid(pid_, &status, WNOHANG);
-    if (done == pid_) {
-      status_ = WIFSIGNALED(status) ? 100 + WTERMSIG(status) : WEXITSTATUS(status);
-      break;
-    }
-    if (std::chrono::steady_clock::now() >= deadline) {
-      ::kill(pid_, SIGKILL);
-      waitpid(pid_, &status, 0);
-      status_ = 100 + SIGKILL;
-      return -1;
-    }
+  int raw = 0;
+  while (waitpid(pid, &raw, WNOHANG) != pid) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  status = WIFSIGNALED(raw) ? 100 + WTERMSIG(raw) : WEXITSTATUS(raw);
+  return true;
+}
+
+int HostProcess::Wait(int wait_ms) {
+  if (status_ < 0 && !WaitForExit(pid_, wait_ms, status_)) {
+    ::kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+    status_ = 100 + SIGKILL;
+    return -1;
   }
   return status_;
 }

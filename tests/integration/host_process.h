@@ -37,6 +37,10 @@ class HostProcess {
   int status_ = -1;
 };
 
+// Waits up to wait_ms for the child to end and stores its status as RunHost reports it (100 + signal when
+// killed); false when it is still running then.
+bool WaitForExit(pid_t pid, int wait_ms, int& status);
+
 // Prints the stacks of every thread of a process (through gdb; without gdb, each thread's state and kernel
 // wait channel), so a test that hangs says where.
 void PrintWhereThreadsAre(pid_t pid);

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -78,25 +79,16 @@ constexpr int kHostLimitSeconds = 0;
 // The child's exit status (100 + signal when it was killed); a child past the limit is reported and
 // killed.
 int WaitForHost(pid_t pid) {
+  constexpr int kNoLimitMs = INT32_MAX;
   int status = 0;
-  if (kHostLimitSeconds <= 0) {
-    waitpid(pid, &status, 0);
-  } else {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kHostLimitSeconds);
-    while (waitpid(pid, &status, WNOHANG) != pid) {
-      if (std::chrono::steady_clock::now() >= deadline) {
-        std::fprintf(stderr, "host process %d has not ended after %d s; where its threads are:\n",
-                     static_cast<int>(pid), kHostLimitSeconds);
-        PrintWhereThreadsAre(pid);
-        ::kill(pid, SIGKILL);
-        waitpid(pid, &status, 0);
-        break;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+  if (!WaitForExit(pid, kHostLimitSeconds > 0 ? kHostLimitSeconds * 1000 : kNoLimitMs, status)) {
+    std::fprintf(stderr, "host process %d has not ended after %d s; where its threads are:\n",
+                 static_cast<int>(pid), kHostLimitSeconds);
+    PrintWhereThreadsAre(pid);
+    ::kill(pid, SIGKILL);
+    static_cast<void>(WaitForExit(pid, kNoLimitMs, status));
   }
-  if (WIFSIGNALED(status)) return 100 + WTERMSIG(status);
-  return WEXITSTATUS(status);
+  return status;
 }
 
 }  // namespace
